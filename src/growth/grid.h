@@ -1,0 +1,42 @@
+// The one picture being grown: a fixed 400 x 400 grid of colour cells, and the
+// counters of the current picture.
+#pragma once
+
+#include <cstdint>
+
+constexpr int GRID_WIDTH = 400;
+constexpr int GRID_HEIGHT = 400;
+constexpr int GRID_CELLS = GRID_WIDTH * GRID_HEIGHT;
+
+// Channel 0 is red, 1 green, 2 blue. A pixel is set when all three are non-zero.
+struct Pixel {
+    std::uint8_t channel[3];
+};
+static_assert(sizeof(Pixel) == 3, "a pixel is exactly three bytes");
+
+// Row-major: cell (x, y) is image_grid[y][x]; y = 0 is the top row.
+using ImageGrid = Pixel[GRID_HEIGHT][GRID_WIDTH];
+
+extern ImageGrid image_grid;
+extern std::int32_t completed_count;  // pixels of this picture that became set
+extern std::int32_t locii;            // of those, the ones that started a new region
+
+// The cell at (x, y), or null when either coordinate is outside 0 .. 399.
+inline Pixel* get_pixel(std::int32_t x, std::int32_t y) {
+    if (static_cast<std::uint32_t>(x) >= GRID_WIDTH || static_cast<std::uint32_t>(y) >= GRID_HEIGHT)
+        return nullptr;
+    return &image_grid[y][x];
+}
+
+// The pixel itself when present and set, else null.
+inline Pixel* pixel_if_set(Pixel* pixel) {
+    if (pixel == nullptr) return nullptr;
+    const std::uint8_t* c = pixel->channel;
+    return (c[0] != 0 && c[1] != 0 && c[2] != 0) ? pixel : nullptr;
+}
+
+// True when every cell with x < width and y < height is set. Cells outside the
+// grid count as unset; an extent of zero or below is full.
+bool image_full(std::int32_t width, std::int32_t height);
+
+void clear_grid();
