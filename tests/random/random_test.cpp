@@ -85,7 +85,7 @@ TEST(Random, PairDrawsMatchThePlainLoop) {
         setSeed(17);
         PlainLcg plain(17);
         // Taken for about three pairs in four, decided from the values alone.
-        auto taken = [](std::int32_t x, std::int32_t y) { return (x * 31 + y * 7) % 4 != 0; };
+        auto taken = [](std::int32_t x, std::int32_t y) { return (static_cast<std::uint32_t>(x) * 31u + static_cast<std::uint32_t>(y) * 7u) % 4u != 0; };
         for (int round = 0; round < 3000; ++round) {
             if (round % 7 == 0) {  // shift the alignment now and then
                 ASSERT_EQ(next(31), plain.next(31));
