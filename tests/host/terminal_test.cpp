@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include "pty_process.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+PtyProcess start_probe(const std::string& mode, const std::vector<std::string>& env = {"LANG=C.UTF-8", "LC_ALL"}) {
+    PtyProcess p = spawn_in_pty({KEY_PROBE, mode}, env, "", cooked_settings());
+    EXPECT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+    return p;
+}
+
+// Sends keys and waits for the lines the probe prints for them.
+void expect_keys(PtyProcess& p, const std::string& bytes, const std::string& lines) {
+    const std::size_t from = p.output.size();
+    send_keys(p, bytes);
+    EXPECT_TRUE(wait_for(p, lines, 5000, from)) << "after sending " << testing::PrintToString(bytes)
+                                                << " the output was " << testing::PrintToString(p.output.substr(from));
+}
+
+TEST(Terminal, KeysWithoutACharacterArriveAsTwoCodes) {
+    for (const char* mode : {"read", "poll"}) {
+        SCOPED_TRACE(mode);
+        PtyProcess p = start_probe(mode);
+        expect_keys(p, "\x1b[A", "key 224\r\nkey 72\r\n");
+        expect_keys(p, "\x1b[B", "key 224\r\nkey 80\r\n");
+        expect_keys(p, "\x1bOD", "key 224\r\nkey 75\r\n");
+        expect_keys(p, "\x1b[6~", "key 224\r\nkey 81\r\n");
+        expect_keys(p, "\x1bOP", "key 0\r\nkey 59\r\n");
+        expect_keys(p, "\x1b[24~", "key 224\r\nkey 134\r\n");
+        expect_keys(p, "q", "key 113\r\n");
+        expect_keys(p, "x", "key 120\r\n");
+        EXPECT_EQ(wait_exit(p, 5000), 0);
+        finish(p);
+    }
+}
+
+TEST(Terminal, LoneEscapeAndSplitSequences) {
+    for (const char* mode : {"read", "poll"}) {
+        SCOPED_TRACE(mode);
+        PtyProcess p = start_probe(mode);
+        expect_keys(p, "\x1b", "key 27\r\n");
+        expect_keys(p, "p", "key 112\r\n");  // typed after the Escape was settled
+        // A sequence whose bytes come in two reads is still one key.
+        std::size_t from = p.output.size();
+        send_keys(p, "\x1b[");
+        std::this_thread::sleep_for(milliseconds(5));
+        send_keys(p, "5~");
+        EXPECT_TRUE(wait_for(p, "key 224\r\nkey 73\r\n", 5000, from)) << p.output.substr(from);
+        // An unknown sequence leaves nothing behind, not even an Escape.
+        from = p.output.size();
+        send_keys(p, "\x1b[99~");
+        expect_keys(p, "x", "key 120\r\n");
+        EXPECT_EQ(p.output.find("key 27", from), std::string::npos) << p.output.substr(from);
+        EXPECT_EQ(wait_exit(p, 5000), 0);
+        finish(p);
+    }
+}
+
+TEST(Terminal, RawWhileRunningWithoutEchoButWithOutputProcessing) {
+    const termios before = cooked_settings();
+    PtyProcess p = start_probe("read");
+    const termios raw = current_settings(p);
+    EXPECT_EQ(raw.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0u);
+    EXPECT_NE(raw.c_lflag & ISIG, 0u);  // Ctrl+C still interrupts
+    EXPECT_NE(raw.c_oflag & OPOST, 0u);
+    expect_keys(p, "\r", "key 13\r\n");  // Enter as itself
+    send_keys(p, "x");
+    EXPECT_EQ(wait_exit(p, 5000), 0);
+    EXPECT_EQ(p.output.find("x"), std::string::npos) << "typed keys must not echo: " << p.output;
+    EXPECT_TRUE(same_settings(current_settings(p), before));
+    finish(p);
+}
+
+TEST(Terminal, SettingsComeBackOnEveryWayOut) {
+    const termios before = cooked_settings();
+    struct Ending {
+        const char* name;
+        int signal;  // 0: sent as a key
+        const char* key;
+        int want_signal;
+    };
+    const Ending endings[] = {{"Ctrl+C", 0, "\x03", SIGINT},  {"Ctrl+\\", 0, "\x1c", SIGQUIT},
+                              {"SIGTERM", SIGTERM, "", SIGTERM}, {"SIGHUP", SIGHUP, "", SIGHUP},
+                              {"crash", 0, "k", SIGABRT}};
+    for (const Ending& e : endings) {
+        SCOPED_TRACE(e.name);
+        PtyProcess p = start_probe(e.want_signal == SIGABRT ? "crash" : "read");
+        EXPECT_FALSE(same_settings(current_settings(p), before));
+        if (e.signal != 0)
+            kill(p.pid, e.signal);
+        else
+            send_keys(p, e.key);
+        const int status = wait_exit(p, 5000);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+        EXPECT_EQ(WTERMSIG(status), e.want_signal);
+        EXPECT_TRUE(same_settings(current_settings(p), before));
+        finish(p);
+    }
+}
+
+TEST(Terminal, SuspendRestoresAndContinueMakesRawAgain) {
+    // Under a job-control shell, as a user meets it: Ctrl+Z, the shell's own
+    // prompt on a cooked terminal, then fg.
+    const termios before = cooked_settings();
+    PtyProcess p = spawn_in_pty(
+        {"/bin/bash", "-c", "set -m; \"$0\" read; echo \"stopped=$?\"; read -r line; fg; echo \"exit=$?\"", KEY_PROBE},
+        {"LANG=C.UTF-8", "LC_ALL"}, "", before);
+    ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+    EXPECT_FALSE(same_settings(current_settings(p), before));
+    send_keys(p, "\x1a");  // Ctrl+Z
+    ASSERT_TRUE(wait_for(p, "stopped=148", 5000)) << p.output;  // 128 + SIGTSTP
+    EXPECT_TRUE(same_settings(current_settings(p), before));
+    send_keys(p, "go\r");  // the shell reads a line, then brings the probe back
+    bool raw_again = false;
+    for (int i = 0; i < 500 && !raw_again; ++i) {
+        std::this_thread::sleep_for(milliseconds(10));
+        raw_again = (current_settings(p).c_lflag & ECHO) == 0;
+    }
+    EXPECT_TRUE(raw_again);
+    expect_keys(p, "\x1b[B", "key 224\r\nkey 80\r\n");  // and it carries on reading keys
+    expect_keys(p, "x", "exit=0");
+    EXPECT_EQ(wait_exit(p, 5000), 0);
+    EXPECT_TRUE(same_settings(current_settings(p), before));
+    finish(p);
+}
+
+TEST(Terminal, StartedInTheBackgroundNeverStops) {
+    // A job-control shell starts the probe as a background job; if touching
+    // the terminal stopped it, the wait would never return.
+    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("set -m; ") + KEY_PROBE + " chars 65 & wait $!; echo status=$?"},
+                                {"LANG=C.UTF-8"}, "", cooked_settings());
+    EXPECT_TRUE(wait_for(p, "status=0", 10000)) << p.output;
+    EXPECT_EQ(wait_exit(p, 5000), 0);
+    EXPECT_TRUE(same_settings(current_settings(p), cooked_settings()));
+    finish(p);
+}
+
+TEST(Terminal, WithoutATerminalKeysReadAsMinusOneAtOnce) {
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();  // no controlling terminal from here on
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        execl(KEY_PROBE, KEY_PROBE, "read", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::string text;
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(text, "ready\nkey -1\n");
+}
+
+// What put_char shows, as the terminal receives it.
+std::string shown(const std::vector<std::string>& env, const std::vector<std::string>& codes) {
+    std::vector<std::string> argv{KEY_PROBE, "chars"};
+    argv.insert(argv.end(), codes.begin(), codes.end());
+    PtyProcess p = spawn_in_pty(argv, env, "", cooked_settings());
+    EXPECT_EQ(wait_exit(p, 10000), 0);
+    finish(p);
+    const std::size_t open = p.output.find('['), close = p.output.rfind("]done");
+    return open == std::string::npos || close == std::string::npos ? "?" + p.output
+                                                                    : p.output.substr(open + 1, close - open - 1);
+}
+
+TEST(Terminal, PutCharShowsLatin1VisiblyInOrderWithStandardOutput) {
+    EXPECT_EQ(shown({"LC_ALL", "LC_CTYPE", "LANG=en_US.UTF-8"}, {"65", "233", "0", "10", "27", "150", "255"}),
+              "A\xc3\xa9\xe2\x90\x80\r\n\xe2\x90\x9b\xe2\x96\x92\xc3\xbf");
+    EXPECT_EQ(shown({"LC_ALL=C", "LANG=en_US.UTF-8"}, {"65", "233", "0", "10", "27", "150"}), "A\xe9.\r\n..");
+}
+
+TEST(Terminal, PutCharGoesToTheTerminalWhenStandardOutputIsRedirected) {
+    char dir_template[] = "/tmp/put_char_XXXXXX";
+    ASSERT_NE(mkdtemp(dir_template), nullptr);
+    const std::string file = std::string(dir_template) + "/out.txt";
+    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("exec ") + KEY_PROBE + " chars 66 67 > " + file},
+                                {"LANG=C.UTF-8", "LC_ALL"}, "", cooked_settings());
+    EXPECT_EQ(wait_exit(p, 10000), 0);
+    finish(p);
+    EXPECT_NE(p.output.find("BC"), std::string::npos) << p.output;
+    FILE* f = std::fopen(file.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    char text[64] = {};
+    const std::size_t n = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(text, n), "[]done\n");
+    std::remove(file.c_str());
+    rmdir(dir_template);
+}
+
+}  // namespace

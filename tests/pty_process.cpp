@@ -1,0 +1,152 @@
+#include "pty_process.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+long long now_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Reads what is there, waiting up to timeout_ms for something; false at the end of output.
+bool read_some(PtyProcess& p, int timeout_ms) {
+    pollfd fd{p.master, POLLIN, 0};
+    if (poll(&fd, 1, timeout_ms) <= 0) return true;
+    char buffer[4096];
+    const ssize_t n = read(p.master, buffer, sizeof buffer);
+    if (n <= 0) return false;  // EIO once the last holder of the terminal is gone
+    p.output.append(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+// Whatever output is left once the process has ended.
+void drain(PtyProcess& p) {
+    for (;;) {
+        pollfd fd{p.master, POLLIN, 0};
+        if (poll(&fd, 1, 0) <= 0) return;
+        char buffer[4096];
+        const ssize_t n = read(p.master, buffer, sizeof buffer);
+        if (n <= 0) return;
+        p.output.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace
+
+termios cooked_settings() {
+    termios t{};
+    t.c_iflag = ICRNL | IXON | IXANY | IMAXBEL | BRKINT | IUTF8;
+    t.c_oflag = OPOST | ONLCR;
+    t.c_cflag = CREAD | CS8 | HUPCL;
+    t.c_lflag = ISIG | ICANON | IEXTEN | ECHO | ECHOE | ECHOK | ECHOCTL | ECHOKE;
+    const cc_t cc[][2] = {{VINTR, 3}, {VQUIT, 28}, {VERASE, 127}, {VKILL, 21}, {VEOF, 4},
+                          {VSTART, 17}, {VSTOP, 19}, {VSUSP, 26}, {VMIN, 1}, {VTIME, 0}};
+    for (const auto& c : cc) t.c_cc[c[0]] = c[1];
+    cfsetispeed(&t, B38400);
+    cfsetospeed(&t, B38400);
+    return t;
+}
+
+PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                        const std::string& dir, const termios& settings) {
+    PtyProcess p;
+    winsize size{50, 132, 0, 0};
+    termios t = settings;
+    p.pid = forkpty(&p.master, nullptr, &t, &size);
+    if (p.pid == 0) {
+        for (const std::string& e : env) {
+            const std::size_t eq = e.find('=');
+            if (eq == std::string::npos)
+                unsetenv(e.c_str());
+            else
+                setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+        }
+        if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    return p;
+}
+
+bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_t from) {
+    const long long end = now_ms() + timeout_ms;
+    for (;;) {
+        if (p.output.find(text, from) != std::string::npos) return true;
+        const long long left = end - now_ms();
+        if (left <= 0) return false;
+        if (!read_some(p, static_cast<int>(left < 50 ? left : 50))) return p.output.find(text, from) != std::string::npos;
+    }
+}
+
+void send_keys(PtyProcess& p, const std::string& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const ssize_t n = write(p.master, bytes.data() + at, bytes.size() - at);
+        if (n <= 0) return;
+        at += static_cast<std::size_t>(n);
+    }
+}
+
+int wait_exit(PtyProcess& p, int timeout_ms) {
+    const long long end = now_ms() + timeout_ms;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(p.pid, &status, WNOHANG);
+        if (done == p.pid) {
+            drain(p);
+            p.pid = -1;
+            return status;
+        }
+        if (now_ms() > end) {
+            kill(p.pid, SIGKILL);
+            waitpid(p.pid, &status, 0);
+            p.pid = -1;
+            return -1;
+        }
+        read_some(p, 20);
+    }
+}
+
+bool wait_stopped(PtyProcess& p, int timeout_ms) {
+    const long long end = now_ms() + timeout_ms;
+    while (now_ms() < end) {
+        int status = 0;
+        if (waitpid(p.pid, &status, WNOHANG | WUNTRACED) == p.pid && WIFSTOPPED(status)) return true;
+        read_some(p, 20);
+    }
+    return false;
+}
+
+termios current_settings(const PtyProcess& p) {
+    termios t{};
+    tcgetattr(p.master, &t);
+    return t;
+}
+
+bool same_settings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+           std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+void finish(PtyProcess& p) {
+    if (p.pid > 0) {
+        kill(p.pid, SIGKILL);
+        int status;
+        waitpid(p.pid, &status, 0);
+        p.pid = -1;
+    }
+    if (p.master >= 0) close(p.master);
+    p.master = -1;
+}
