@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -56,6 +57,20 @@ termios cooked_settings() {
     return t;
 }
 
+namespace {
+
+void apply_env(const std::vector<std::string>& env) {
+    for (const std::string& e : env) {
+        const std::size_t eq = e.find('=');
+        if (eq == std::string::npos)
+            unsetenv(e.c_str());
+        else
+            setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
+}
+
+}  // namespace
+
 PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                         const std::string& dir, const termios& settings) {
     PtyProcess p;
@@ -63,13 +78,7 @@ PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<
     termios t = settings;
     p.pid = forkpty(&p.master, nullptr, &t, &size);
     if (p.pid == 0) {
-        for (const std::string& e : env) {
-            const std::size_t eq = e.find('=');
-            if (eq == std::string::npos)
-                unsetenv(e.c_str());
-            else
-                setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
-        }
+        apply_env(env);
         if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
         std::vector<char*> args;
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -149,4 +158,44 @@ void finish(PtyProcess& p) {
     }
     if (p.master >= 0) close(p.master);
     p.master = -1;
+}
+
+std::string run_in_pty(const std::function<void()>& body, const std::vector<std::string>& env) {
+    PtyProcess p;
+    termios t = cooked_settings();
+    p.pid = forkpty(&p.master, nullptr, &t, nullptr);
+    if (p.pid == 0) {
+        apply_env(env);
+        body();
+        std::fflush(stdout);
+        _exit(0);
+    }
+    wait_exit(p, 30000);
+    finish(p);
+    return p.output;
+}
+
+std::vector<int> shown_codes(const std::string& output) {
+    std::vector<int> codes;
+    const auto* b = reinterpret_cast<const unsigned char*>(output.data());
+    const std::size_t n = output.size();
+    for (std::size_t i = 0; i < n;) {
+        int code = b[i];
+        std::size_t length = 1;
+        if (code == '\r' && i + 1 < n && b[i + 1] == '\n') {
+            code = '\n';
+            length = 2;
+        } else if (code >= 0xC0 && code < 0xE0 && i + 1 < n) {
+            code = ((code & 0x1F) << 6) | (b[i + 1] & 0x3F);
+            length = 2;
+        } else if (code >= 0xE0 && i + 2 < n) {
+            code = ((code & 0x0F) << 12) | ((b[i + 1] & 0x3F) << 6) | (b[i + 2] & 0x3F);
+            length = 3;
+        }
+        if (code >= 0x2400 && code < 0x2420) code -= 0x2400;
+        if (code == 0x2421) code = 127;
+        codes.push_back(code);
+        i += length;
+    }
+    return codes;
 }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,3 +42,11 @@ bool same_settings(const termios& a, const termios& b);
 
 // Kills what is left and closes the terminal.
 void finish(PtyProcess& p);
+
+// Runs `body` in a child process whose controlling terminal is a fresh pty,
+// with `env` applied as for spawn_in_pty; returns all the terminal received.
+std::string run_in_pty(const std::function<void()>& body, const std::vector<std::string>& env);
+
+// The character codes a UTF-8 terminal was sent: each character once, the
+// control pictures taken back to the codes they stand for, "\r\n" as 10.
+std::vector<int> shown_codes(const std::string& output);

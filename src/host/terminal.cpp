@@ -90,7 +90,9 @@ void restore_at_exit() { restore_terminal(); }
 void on_ending_signal(int sig) {
     const int was_raw = raw_active;
     restore_terminal();
-    if (was_raw && (sig == SIGINT || sig == SIGQUIT || sig == SIGTERM)) write_all(tty_fd, "\n", 1);
+    // Shells start a fresh line themselves after Ctrl+C, but print their
+    // report of these ("Quit", "Terminated") wherever the cursor is.
+    if (was_raw && (sig == SIGQUIT || sig == SIGTERM)) write_all(tty_fd, "\n", 1);
     raise(sig);
 }
 

@@ -1,0 +1,8 @@
+#include "app/main_loop.h"
+#include "host/host.h"
+
+// Arguments are ignored: the program has no options.
+int main() {
+    host_start();
+    return main_loop();
+}

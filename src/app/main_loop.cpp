@@ -1,0 +1,78 @@
+#include "app/main_loop.h"
+
+#include <cstdio>
+
+#include "app/preview.h"
+#include "bmp/bmp.h"
+#include "growth/growth.h"
+#include "host/host.h"
+#include "random/random.h"
+
+namespace {
+
+constexpr int TEXT_BUFFER_SIZE = 270;  // the working directory, then the file name
+constexpr int COMMAND_BUFFER_SIZE = 520;
+constexpr int PAUSE_MS = 5;  // between batches, so the program leaves the processor to others
+static_assert(TEXT_BUFFER_SIZE >= BMP_NAME_SIZE);
+
+constexpr char INTRO[] = "\n\nGenerating image...I'll write a BMP image file to the current directory:";
+constexpr char VIEWER_LINE[] = "...and then call your default image-viewing program to display the file.\n";
+constexpr char MENU[] = "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress";
+constexpr char SUMMARY[] = "\nlocii = %d   loops = %d  secs: %d\n";
+
+void write_line(const char* text) { print_text("%s\n", text); }
+
+bool is_quit_key(int key) { return key == 27 || key == 'Q' || key == 'q'; }
+bool is_preview_key(int key) { return key == 'P' || key == 'p'; }
+
+}  // namespace
+
+int main_loop() {
+    setSeed(wall_time_seconds());
+    char text[TEXT_BUFFER_SIZE];
+    char command[COMMAND_BUFFER_SIZE];
+    for (;;) {
+        const std::int32_t t0 = elapsed_ms();
+        write_line(INTRO);
+        text[0] = '\0';  // never show the last picture's file name as the directory
+        current_directory(text, TEXT_BUFFER_SIZE);
+        write_line(text);
+        write_line(VIEWER_LINE);
+        write_line(MENU);
+
+        clear_grid();
+        completed_count = 0;
+        locii = 0;
+        std::int32_t loops = 0;
+        bool stopped = false;
+        while (!image_full(GRID_WIDTH, GRID_HEIGHT) && !stopped) {
+            grow_batch(GRID_WIDTH, GRID_HEIGHT);
+            ++loops;
+            sleep_ms(PAUSE_MS);
+            if (key_available()) {
+                const int key = read_key();
+                if (is_quit_key(key)) {
+                    stopped = true;
+                } else if (is_preview_key(key)) {
+                    put_char('\n');
+                    show_progress(GRID_WIDTH, GRID_HEIGHT);
+                }
+                write_line(MENU);
+            }
+        }
+
+        print_text("\n");
+        show_progress(GRID_WIDTH, GRID_HEIGHT);
+        // Opened only once written: a failed write would open an older file of
+        // the same name, or nothing at all.
+        if (!stopped && write_image(GRID_WIDTH, GRID_HEIGHT, text) == 1) {
+            std::snprintf(command, sizeof command, "start %s", text);
+            run_command(command);
+        }
+        const std::int32_t t1 = elapsed_ms();
+        print_text(SUMMARY, locii, loops, (t1 - t0) / 1000);
+        write_line(MENU);
+
+        if (is_quit_key(read_key())) return 0;
+    }
+}

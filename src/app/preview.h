@@ -1,0 +1,18 @@
+// The text preview: the picture's top-left corner, one character per pixel,
+// whose code is the pixel's average brightness.
+#pragma once
+
+#include <cstdint>
+
+#include "growth/grid.h"
+
+constexpr int PREVIEW_COLUMNS = 80;
+constexpr int PREVIEW_ROWS = 50;
+
+// One pixel as one character. Codes 7..10 and 13 (bell, backspace, tab, line
+// feed, carriage return) are moved up past them, so a pixel never moves the cursor.
+void print_pixel_char(Pixel pixel);
+
+// The cells with x < min(width, 80) and y < min(height, 50), a line feed after
+// each row and one more at the end.
+void show_progress(std::int32_t width, std::int32_t height);

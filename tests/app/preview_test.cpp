@@ -1,0 +1,72 @@
+#include "app/preview.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "host/host.h"
+#include "pty_process.h"
+
+namespace {
+
+const std::vector<std::string> UTF8_TERMINAL = {"LANG=C.UTF-8", "LC_ALL", "LC_CTYPE"};
+
+// The codes shown for each pixel, one print_pixel_char call apiece.
+std::vector<int> codes_for(const std::vector<Pixel>& pixels) {
+    return shown_codes(run_in_pty(
+        [&] {
+            host_start();
+            for (const Pixel& p : pixels) print_pixel_char(p);
+        },
+        UTF8_TERMINAL));
+}
+
+TEST(Preview, PixelCodeIsTheAverageBrightnessSkippingCursorMovers) {
+    const std::vector<Pixel> pixels = {{{0, 0, 0}},     {{1, 1, 1}},    {{255, 255, 255}}, {{7, 7, 8}},
+                                       {{13, 13, 13}},  {{11, 11, 11}}, {{9, 9, 9}},       {{10, 10, 11}},
+                                       {{100, 50, 0}},  {{200, 201, 203}}, {{12, 12, 12}}, {{6, 6, 8}}};
+    EXPECT_EQ(codes_for(pixels), (std::vector<int>{0, 1, 255, 11, 14, 11, 11, 11, 50, 201, 12, 6}));
+}
+
+TEST(Preview, ShowsTheTopLeftEightyByFiftyCorner) {
+    const std::vector<int> codes = shown_codes(run_in_pty(
+        [] {
+            host_start();
+            // Brightness from the position, so a row or column out of place shows.
+            for (int y = 0; y < GRID_HEIGHT; ++y)
+                for (int x = 0; x < GRID_WIDTH; ++x) {
+                    const std::uint8_t v = static_cast<std::uint8_t>(x < 80 && y < 50 ? 32 + (x + y) % 90 : 250);
+                    *get_pixel(x, y) = Pixel{{v, v, v}};
+                }
+            show_progress(GRID_WIDTH, GRID_HEIGHT);
+        },
+        UTF8_TERMINAL));
+    ASSERT_EQ(codes.size(), 50u * 81u + 1u);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 80; ++x) ASSERT_EQ(codes[static_cast<std::size_t>(y * 81 + x)], 32 + (x + y) % 90) << x << "," << y;
+        ASSERT_EQ(codes[static_cast<std::size_t>(y * 81 + 80)], '\n') << "end of row " << y;
+    }
+    EXPECT_EQ(codes.back(), '\n');
+}
+
+TEST(Preview, SmallExtentsShowWhatThereIs) {
+    EXPECT_EQ(shown_codes(run_in_pty(
+                  [] {
+                      host_start();
+                      show_progress(0, 0);
+                  },
+                  UTF8_TERMINAL)),
+              std::vector<int>{'\n'});
+    const std::vector<int> codes = shown_codes(run_in_pty(
+        [] {
+            host_start();
+            clear_grid();
+            *get_pixel(1, 0) = Pixel{{90, 90, 90}};
+            show_progress(3, 2);
+        },
+        UTF8_TERMINAL));
+    EXPECT_EQ(codes, (std::vector<int>{0, 90, 0, '\n', 0, 0, 0, '\n', '\n'}));
+}
+
+}  // namespace

@@ -1,0 +1,302 @@
+// The whole program as a user meets it: the real binary on a pseudo-terminal,
+// driven by keys, and the files it leaves behind.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pty_process.h"
+
+namespace {
+
+constexpr int PICTURE_MS = 60000;  // a picture takes about two seconds; room for slow machines
+const std::string MENU = "Menu:\r\nESC - stop image creation/Quit prog\r\nP   - show Progress\r\n";
+const std::string INTRO = "\r\n\r\nGenerating image...I'll write a BMP image file to the current directory:\r\n";
+const std::string VIEWER = "...and then call your default image-viewing program to display the file.\r\n\r\n";
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A working directory for the program, and a stand-in viewer opener that
+// logs each file it is asked to open.
+class ProgramTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/program_test_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        root_ = name;
+        work_ = root_ + "/work";
+        ASSERT_EQ(mkdir(work_.c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((root_ + "/bin").c_str(), 0755), 0);
+        const std::string opener = root_ + "/bin/xdg-open";
+        std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << launches_path() << "'\n";
+        chmod(opener.c_str(), 0755);
+    }
+    void TearDown() override {
+        finish(p_);
+        std::system(("rm -rf '" + root_ + "'").c_str());
+    }
+
+    std::string launches_path() const { return root_ + "/launches"; }
+    std::vector<std::string> env() const {
+        return {"LANG=C.UTF-8", "LC_ALL", "LC_CTYPE", "DISPLAY=:99", "WAYLAND_DISPLAY",
+                "PATH=" + root_ + "/bin:/usr/bin:/bin"};
+    }
+
+    void start(const std::vector<std::string>& argv = {PIXELGROW}) {
+        p_ = spawn_in_pty(argv, env(), work_, cooked_settings());
+        ASSERT_TRUE(wait_for(p_, INTRO, 10000)) << p_.output;
+    }
+
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        if (DIR* d = opendir(work_.c_str())) {
+            while (dirent* e = readdir(d))
+                if (e->d_name[0] != '.') names.push_back(e->d_name);
+            closedir(d);
+        }
+        return names;
+    }
+
+    // The summary's numbers, from the first summary at or after `from`.
+    bool wait_summary(std::size_t from, int* locii, int* loops) {
+        if (!wait_for(p_, "\r\nlocii = ", PICTURE_MS, from)) return false;
+        const std::size_t at = p_.output.find("\r\nlocii = ", from);
+        if (!wait_for(p_, MENU, 5000, at)) return false;
+        std::smatch m;
+        const std::string rest = p_.output.substr(at);
+        if (!std::regex_search(rest, m, std::regex("^\r\nlocii = ([0-9]+)   loops = ([0-9]+)  secs: ([0-9]+)\r\n")))
+            return false;
+        *locii = std::stoi(m[1]);
+        *loops = std::stoi(m[2]);
+        return true;
+    }
+
+    // Sends a key once growth is under way.
+    void send_during_growth(const std::string& key) {
+        ASSERT_TRUE(wait_for(p_, "prog: ", 10000, p_.output.size()));
+        send_keys(p_, key);
+    }
+
+    PtyProcess p_;
+    std::string root_, work_;
+};
+
+// True when the text ends with the full preview: 50 rows of 80 characters,
+// each followed by a line feed, one more line feed, and a line feed before it.
+testing::AssertionResult ends_with_preview(const std::string& text) {
+    const std::vector<int> codes = shown_codes(text);
+    const std::size_t size = 50 * 81 + 1;
+    if (codes.size() < size + 1) return testing::AssertionFailure() << "too short: " << codes.size();
+    const std::vector<int> tail(codes.end() - static_cast<long>(size) - 1, codes.end());
+    if (tail[0] != '\n') return testing::AssertionFailure() << "no line feed before the preview";
+    for (std::size_t i = 1; i < tail.size(); ++i) {
+        const bool row_end = i % 81 == 0 || i == tail.size() - 1;
+        if ((tail[i] == '\n') != row_end)
+            return testing::AssertionFailure() << "code " << tail[i] << " at " << i << " of the preview";
+        if (tail[i] == 13 || (tail[i] >= 7 && tail[i] <= 9))
+            return testing::AssertionFailure() << "code " << tail[i] << " is never shown";
+    }
+    return testing::AssertionSuccess();
+}
+
+TEST_F(ProgramTest, WithNoKeyAPictureGrowsIsSavedAndOpened) {
+    start();
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops)) << p_.output.substr(p_.output.size() > 3000 ? p_.output.size() - 3000 : 0);
+    EXPECT_GE(loops, 320);
+    EXPECT_GT(locii, 0);
+    const std::string& out = p_.output;
+    EXPECT_EQ(out.substr(0, out.find("\rlocii: ")), INTRO + work_ + "\r\n" + VIEWER + MENU);
+    EXPECT_EQ(out.substr(out.find("\rlocii: "), 29), "\rlocii: 0  prog: 0%   \\      ");
+
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("\r\nSuccessfully wrote 400x400 image: (randImage[0-9]+\\.bmp)\\.\r\n")));
+    const std::string name = m[1];
+    EXPECT_TRUE(ends_with_preview(out.substr(0, static_cast<std::size_t>(m.position(0)))));
+    EXPECT_EQ(out.substr(static_cast<std::size_t>(m.position(0) + m.length(0)), 10), "\r\nlocii = ");
+    EXPECT_EQ(out.substr(out.size() - MENU.size()), MENU);
+
+    struct stat st{};
+    ASSERT_EQ(stat((work_ + "/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 480054);
+    EXPECT_EQ(files(), std::vector<std::string>{name});
+    for (int i = 0; i < 500 && read_file(launches_path()).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(read_file(launches_path()), name + "\n");
+
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+}
+
+TEST_F(ProgramTest, PShowsThePreviewAndGrowthGoesOn) {
+    start();
+    send_during_growth("p");
+    const std::size_t sent = p_.output.size();
+    ASSERT_TRUE(wait_for(p_, MENU, 10000, sent));
+    const std::size_t menu = p_.output.find(MENU, sent);
+    EXPECT_TRUE(ends_with_preview(p_.output.substr(0, menu)));
+    ASSERT_TRUE(wait_for(p_, "\rlocii: ", 10000, menu));  // still growing
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(menu, &locii, &loops));
+    EXPECT_GE(loops, 320);
+    EXPECT_NE(p_.output.find("Successfully wrote 400x400 image"), std::string::npos);
+    send_keys(p_, "\x1b");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+}
+
+TEST_F(ProgramTest, EscapeStopsThePictureAndASecondEscapeQuits) {
+    start();
+    send_during_growth("\x1b");
+    const std::size_t sent = p_.output.size();
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(sent, &locii, &loops)) << p_.output.substr(sent);
+    EXPECT_LT(loops, 320);
+    const std::string after = p_.output.substr(sent);
+    // The menu follows the status text on the same line, then the preview and the summary.
+    EXPECT_NE(after.find("      " + MENU), std::string::npos) << after.substr(0, 300);
+    EXPECT_TRUE(ends_with_preview(p_.output.substr(0, p_.output.find("\r\nlocii = ", sent))));
+    EXPECT_EQ(after.find("Successfully"), std::string::npos);
+
+    send_keys(p_, "\x1b");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a launch would have logged by now
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    EXPECT_EQ(read_file(launches_path()), "");
+}
+
+TEST_F(ProgramTest, KeysWithoutACharacterActByTheirSecondCodeAndAnyKeyStartsTheNext) {
+    start();
+    send_during_growth("\x1b[B");  // Down: 224 only reprints the menu, 80 is P
+    std::size_t sent = p_.output.size();
+    ASSERT_TRUE(wait_for(p_, MENU, 10000, sent));
+    const std::size_t first = p_.output.find(MENU, sent);
+    ASSERT_TRUE(wait_for(p_, MENU, 10000, first + 1));
+    EXPECT_TRUE(ends_with_preview(p_.output.substr(0, p_.output.find(MENU, first + 1))));
+
+    send_during_growth("\x1b[6~");  // Page Down: 224, then 81 is Q
+    sent = p_.output.size();
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(sent, &locii, &loops));
+    EXPECT_LT(loops, 320);
+    EXPECT_EQ(p_.output.find("Successfully"), std::string::npos);
+
+    sent = p_.output.size();
+    send_keys(p_, "n");  // any other key: the next picture, counts back at 0
+    ASSERT_TRUE(wait_for(p_, INTRO, 10000, sent));
+    ASSERT_TRUE(wait_for(p_, "\rlocii: ", 10000, sent));
+    EXPECT_EQ(p_.output.substr(p_.output.find("\rlocii: ", sent), 20), "\rlocii: 0  prog: 0% ");
+    send_during_growth("q");
+    ASSERT_TRUE(wait_summary(p_.output.find(INTRO, sent), &locii, &loops));
+    send_keys(p_, "Q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+TEST_F(ProgramTest, AFailedSaveIsReportedAndNothingIsOpened) {
+    // The working directory disappears while the picture grows.
+    start();
+    ASSERT_EQ(rmdir(work_.c_str()), 0);
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops));
+    EXPECT_NE(p_.output.find("\r\n\r\nERROR: Could not open/create BMP file in write_image()!\r\n\r\n\r\nlocii = "),
+              std::string::npos);
+    const std::size_t sent = p_.output.size();
+    send_keys(p_, " ");
+    // The next picture shows an empty line for the directory it cannot read.
+    ASSERT_TRUE(wait_for(p_, INTRO + "\r\n" + VIEWER, 10000, sent)) << p_.output.substr(sent);
+    send_during_growth("q");
+    ASSERT_TRUE(wait_summary(sent, &locii, &loops));
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(read_file(launches_path()), "");
+}
+
+TEST_F(ProgramTest, AWriteCutShortByTheFileSizeLimitLeavesNoFile) {
+    start({"/bin/sh", "-c", std::string("ulimit -f 100; exec ") + PIXELGROW});
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops));
+    EXPECT_NE(p_.output.find("\r\n\r\nERROR: Could not write BMP file in write_image()!\r\n\r\n\r\nlocii = "),
+              std::string::npos);
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    EXPECT_EQ(read_file(launches_path()), "");
+}
+
+TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
+    const std::string log = root_ + "/out.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        for (const std::string& e : env()) {
+            const std::size_t eq = e.find('=');
+            if (eq == std::string::npos)
+                unsetenv(e.c_str());
+            else
+                setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+        }
+        if (chdir(work_.c_str()) != 0 || !freopen(log.c_str(), "w", stdout)) _exit(126);
+        execl(PIXELGROW, PIXELGROW, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string out;
+    auto summaries = [&] {
+        std::size_t count = 0;
+        for (std::size_t at = out.find("\nlocii = "); at != std::string::npos; at = out.find("\nlocii = ", at + 1)) ++count;
+        return count;
+    };
+    for (int waited = 0; waited < 2 * PICTURE_MS && summaries() < 2; waited += 50) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        out = read_file(log);
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    out = read_file(log);
+    ASSERT_GE(summaries(), 2u) << out.substr(0, 500);
+
+    // Each picture's texts in order; without a terminal there is no preview.
+    const std::string intro = "\n\nGenerating image...I'll write a BMP image file to the current directory:\n" + work_ +
+                              "\n...and then call your default image-viewing program to display the file.\n\n"
+                              "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress\n";
+    const std::regex picture("\rlocii: [0-9]+  prog: [0-9]+%   [-\\\\|/]      \n\nSuccessfully wrote 400x400 image: "
+                             "(randImage[0-9]+\\.bmp)\\.\n\nlocii = [0-9]+   loops = [0-9]+  secs: [0-9]+\n"
+                             "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress\n");
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(out.compare(at, intro.size(), intro), 0) << "picture " << i << ": " << out.substr(at, 300);
+        std::smatch m;
+        const std::string rest = out.substr(at + intro.size());
+        ASSERT_TRUE(std::regex_search(rest, m, picture)) << rest.substr(0, 300);
+        EXPECT_EQ(rest.substr(0, static_cast<std::size_t>(m.position(0))).find('\n'), std::string::npos);  // only status lines
+        names.push_back(m[1]);
+        at += intro.size() + static_cast<std::size_t>(m.position(0) + m.length(0));
+    }
+    EXPECT_NE(names[0], names[1]);
+    for (const std::string& name : names) {
+        struct stat st{};
+        EXPECT_EQ(stat((work_ + "/" + name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_size, 480054);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+#include "bmp/bmp.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "growth/grid.h"
+#include "host/host.h"
+
+namespace {
+
+// Every test works in a fresh directory of its own.
+class BmpTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/bmp_test_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir_ = name;
+        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(previous_), 0);
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        if (DIR* d = opendir(dir_.c_str())) {
+            while (dirent* e = readdir(d))
+                if (e->d_name[0] != '.') names.push_back(e->d_name);
+            closedir(d);
+        }
+        return names;
+    }
+
+    std::string dir_;
+    char previous_[4096] = {};
+};
+
+std::vector<unsigned char> read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint32_t le32(const std::vector<unsigned char>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+std::uint32_t le16(const std::vector<unsigned char>& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
+
+// A grid no symmetry can hide: every cell differs from its mirror images.
+void fill_pattern() {
+    for (int y = 0; y < GRID_HEIGHT; ++y)
+        for (int x = 0; x < GRID_WIDTH; ++x)
+            *get_pixel(x, y) = Pixel{{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                      static_cast<std::uint8_t>((x * 7 + y * 13) % 251 + 1)}};
+    *get_pixel(0, 399) = Pixel{{255, 1, 2}};
+    *get_pixel(399, 0) = Pixel{{10, 20, 30}};
+}
+
+std::string write_and_capture(int* result, char* name) {
+    testing::internal::CaptureStdout();
+    *result = write_image(GRID_WIDTH, GRID_HEIGHT, name);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST_F(BmpTest, WritesTheWholeGridBottomUpInBlueGreenRedOrder) {
+    fill_pattern();
+    char name[BMP_NAME_SIZE];
+    const std::int64_t before = wall_time_seconds();
+    int result = -1;
+    const std::string said = write_and_capture(&result, name);
+    const std::int64_t after = wall_time_seconds();
+    EXPECT_EQ(result, 1);
+
+    std::smatch m;
+    const std::string file = name;
+    ASSERT_TRUE(std::regex_match(file, m, std::regex("randImage([0-9]+)\\.bmp")));
+    const std::int64_t stamp = std::stoll(m[1]);
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+    EXPECT_EQ(said, "\nSuccessfully wrote 400x400 image: " + file + ".\n");
+    EXPECT_EQ(files(), std::vector<std::string>{file});  // no temporary left behind
+
+    const std::vector<unsigned char> b = read_bytes(file);
+    ASSERT_EQ(b.size(), 480054u);
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    EXPECT_EQ(le32(b, 2), 480054u);
+    EXPECT_EQ(le32(b, 6), 0u);
+    EXPECT_EQ(le32(b, 10), 54u);
+    EXPECT_EQ(le32(b, 14), 40u);
+    EXPECT_EQ(le32(b, 18), 400u);
+    EXPECT_EQ(le32(b, 22), 400u);
+    EXPECT_EQ(le16(b, 26), 1u);
+    EXPECT_EQ(le16(b, 28), 24u);
+    EXPECT_EQ(le32(b, 30), 0u);
+    EXPECT_EQ(le32(b, 34), 480000u);
+    for (std::size_t at = 38; at < 54; at += 4) EXPECT_EQ(le32(b, at), 0u) << "offset " << at;
+
+    // First pixel: cell (0, 399), the (255, 1, 2) one. Last: cell (399, 0).
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 54, b.begin() + 57), (std::vector<unsigned char>{2, 1, 255}));
+    EXPECT_EQ(std::vector<unsigned char>(b.end() - 3, b.end()), (std::vector<unsigned char>{30, 20, 10}));
+    for (int y = 0; y < GRID_HEIGHT; ++y)
+        for (int x = 0; x < GRID_WIDTH; ++x) {
+            const std::size_t at = 54 + (static_cast<std::size_t>(399 - y) * 400 + static_cast<std::size_t>(x)) * 3;
+            const Pixel* p = get_pixel(x, y);
+            ASSERT_EQ(b[at], p->channel[2]) << x << "," << y;
+            ASSERT_EQ(b[at + 1], p->channel[1]) << x << "," << y;
+            ASSERT_EQ(b[at + 2], p->channel[0]) << x << "," << y;
+        }
+}
+
+TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
+    const char* reader = "/usr/bin/python3";
+    if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) {
+        if (std::getenv("PIXELGROW_REQUIRE_IMAGE_READER") != nullptr) FAIL() << "Pillow for /usr/bin/python3 is missing";
+        GTEST_SKIP() << "no image reader here (Debian package python3-pil)";
+    }
+    fill_pattern();
+    char name[BMP_NAME_SIZE];
+    int result = 0;
+    write_and_capture(&result, name);
+    ASSERT_EQ(result, 1);
+    // The reader turns the file into raw RGB rows from the top.
+    const std::string command = std::string(reader) +
+                                " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+                                "print(im.format, im.size, im.mode); open(\"pixels.rgb\", \"wb\").write(im.convert(\"RGB\").tobytes())' " +
+                                name + " > reader.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream said("reader.txt");
+    std::string line;
+    std::getline(said, line);
+    EXPECT_EQ(line, "BMP (400, 400) RGB");
+    const std::vector<unsigned char> rgb = read_bytes("pixels.rgb");
+    ASSERT_EQ(rgb.size(), sizeof image_grid);
+    EXPECT_EQ(std::memcmp(rgb.data(), image_grid, rgb.size()), 0);
+}
+
+TEST_F(BmpTest, ALinkUnderTheNameIsReplacedNotFollowed) {
+    fill_pattern();
+    const std::string target = dir_ + "/precious.txt";
+    std::ofstream(target) << "keep me";
+    // The name comes from the clock: lay links for this second and the next.
+    const std::int64_t now = wall_time_seconds();
+    for (std::int64_t s = now; s <= now + 1; ++s) {
+        const std::string link_name = "randImage" + std::to_string(s) + ".bmp";
+        ASSERT_EQ(symlink(target.c_str(), link_name.c_str()), 0);
+    }
+    const mode_t old_mask = umask(022);
+    char name[BMP_NAME_SIZE];
+    int result = 0;
+    write_and_capture(&result, name);
+    umask(old_mask);
+    ASSERT_EQ(result, 1);
+    struct stat st{};
+    ASSERT_EQ(lstat(name, &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0644u);  // a new file's usual permissions
+    EXPECT_EQ(st.st_size, 480054);
+    std::ifstream kept(target);
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "keep me");
+}
+
+TEST_F(BmpTest, AFailedOpenIsReportedAndLeavesTheName) {
+    // A directory that is gone takes no new files, not even from root.
+    const std::string gone = dir_ + "/gone";
+    ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+    ASSERT_EQ(chdir(gone.c_str()), 0);
+    ASSERT_EQ(rmdir(gone.c_str()), 0);
+    char name[BMP_NAME_SIZE] = "old";
+    int result = -1;
+    const std::string said = write_and_capture(&result, name);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(said, "ERROR: Could not open/create BMP file in write_image()!\n\n");
+    EXPECT_TRUE(std::regex_match(std::string(name), std::regex("randImage[0-9]+\\.bmp")));
+}
+
+TEST_F(BmpTest, AWriteThatFailsPartWayLeavesNoFile) {
+    fill_pattern();
+    // In a child limited to files of 100,000 bytes, as `ulimit -f` does.
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(out[0]);
+        signal(SIGXFSZ, SIG_IGN);  // as the program does: the write fails instead of killing
+        rlimit limit{100000, 100000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        dup2(out[1], STDOUT_FILENO);
+        char name[BMP_NAME_SIZE];
+        _exit(write_image(GRID_WIDTH, GRID_HEIGHT, name) == 0 ? 0 : 1);
+    }
+    close(out[1]);
+    std::string said;
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0) said.append(buffer, static_cast<std::size_t>(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "write_image should have returned 0";
+    EXPECT_EQ(said, "ERROR: Could not write BMP file in write_image()!\n\n");
+    EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+}  // namespace
