@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -29,6 +28,32 @@ std::string read_file(const std::string& path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// Reads "<eol>locii = %d   loops = %d  secs: %d<eol>" at `at`; false when it is not there.
+bool read_summary(const std::string& text, std::size_t at, const std::string& eol, int* locii, int* loops,
+                  std::size_t* end = nullptr) {
+    const std::string head = eol + "locii = ";
+    if (text.compare(at, head.size(), head) != 0) return false;
+    int secs = -1, used = 0;
+    if (std::sscanf(text.c_str() + at + head.size(), "%d   loops = %d  secs: %d%n", locii, loops, &secs, &used) != 3)
+        return false;
+    const std::size_t after = at + head.size() + static_cast<std::size_t>(used);
+    if (secs < 0 || text.compare(after, eol.size(), eol) != 0) return false;
+    if (end != nullptr) *end = after + eol.size();
+    return true;
+}
+
+// The file name after `prefix` up to ".<eol>" when it is "randImage<digits>.bmp"; empty otherwise.
+std::string picture_name_after(const std::string& text, std::size_t prefix_end, const std::string& eol) {
+    const std::size_t stop = text.find("." + eol, prefix_end);
+    if (stop == std::string::npos) return "";
+    const std::string name = text.substr(prefix_end, stop - prefix_end);
+    const std::string digits = name.size() > 13 ? name.substr(9, name.size() - 13) : "";
+    if (name.compare(0, 9, "randImage") != 0 || name.size() < 14 || name.compare(name.size() - 4, 4, ".bmp") != 0 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return "";
+    return name;
 }
 
 // A working directory for the program, and a stand-in viewer opener that
@@ -77,13 +102,7 @@ protected:
         if (!wait_for(p_, "\r\nlocii = ", PICTURE_MS, from)) return false;
         const std::size_t at = p_.output.find("\r\nlocii = ", from);
         if (!wait_for(p_, MENU, 5000, at)) return false;
-        std::smatch m;
-        const std::string rest = p_.output.substr(at);
-        if (!std::regex_search(rest, m, std::regex("^\r\nlocii = ([0-9]+)   loops = ([0-9]+)  secs: ([0-9]+)\r\n")))
-            return false;
-        *locii = std::stoi(m[1]);
-        *loops = std::stoi(m[2]);
-        return true;
+        return read_summary(p_.output, at, "\r\n", locii, loops);
     }
 
     // Sends a key once growth is under way.
@@ -124,11 +143,13 @@ TEST_F(ProgramTest, WithNoKeyAPictureGrowsIsSavedAndOpened) {
     EXPECT_EQ(out.substr(0, out.find("\rlocii: ")), INTRO + work_ + "\r\n" + VIEWER + MENU);
     EXPECT_EQ(out.substr(out.find("\rlocii: "), 29), "\rlocii: 0  prog: 0%   \\      ");
 
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(out, m, std::regex("\r\nSuccessfully wrote 400x400 image: (randImage[0-9]+\\.bmp)\\.\r\n")));
-    const std::string name = m[1];
-    EXPECT_TRUE(ends_with_preview(out.substr(0, static_cast<std::size_t>(m.position(0)))));
-    EXPECT_EQ(out.substr(static_cast<std::size_t>(m.position(0) + m.length(0)), 10), "\r\nlocii = ");
+    const std::string success = "\r\nSuccessfully wrote 400x400 image: ";
+    const std::size_t said = out.find(success);
+    ASSERT_NE(said, std::string::npos);
+    const std::string name = picture_name_after(out, said + success.size(), "\r\n");
+    ASSERT_FALSE(name.empty()) << out.substr(said, 100);
+    EXPECT_TRUE(ends_with_preview(out.substr(0, said)));
+    EXPECT_EQ(out.substr(said + success.size() + name.size(), 13), ".\r\n\r\nlocii = ");
     EXPECT_EQ(out.substr(out.size() - MENU.size()), MENU);
 
     struct stat st{};
@@ -277,19 +298,29 @@ TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
     const std::string intro = "\n\nGenerating image...I'll write a BMP image file to the current directory:\n" + work_ +
                               "\n...and then call your default image-viewing program to display the file.\n\n"
                               "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress\n";
-    const std::regex picture("\rlocii: [0-9]+  prog: [0-9]+%   [-\\\\|/]      \n\nSuccessfully wrote 400x400 image: "
-                             "(randImage[0-9]+\\.bmp)\\.\n\nlocii = [0-9]+   loops = [0-9]+  secs: [0-9]+\n"
-                             "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress\n");
+    const std::string success = "\n\nSuccessfully wrote 400x400 image: ";
+    const std::string menu = "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress\n";
     std::vector<std::string> names;
     std::size_t at = 0;
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(out.compare(at, intro.size(), intro), 0) << "picture " << i << ": " << out.substr(at, 300);
-        std::smatch m;
-        const std::string rest = out.substr(at + intro.size());
-        ASSERT_TRUE(std::regex_search(rest, m, picture)) << rest.substr(0, 300);
-        EXPECT_EQ(rest.substr(0, static_cast<std::size_t>(m.position(0))).find('\n'), std::string::npos);  // only status lines
-        names.push_back(m[1]);
-        at += intro.size() + static_cast<std::size_t>(m.position(0) + m.length(0));
+        SCOPED_TRACE("picture " + std::to_string(i));
+        ASSERT_EQ(out.compare(at, intro.size(), intro), 0) << out.substr(at, 300);
+        at += intro.size();
+        const std::size_t said = out.find(success, at);
+        ASSERT_NE(said, std::string::npos);
+        const std::string status = out.substr(at, said - at);
+        EXPECT_EQ(status.compare(0, 8, "\rlocii: "), 0) << status.substr(0, 100);
+        EXPECT_EQ(status.find('\n'), std::string::npos);  // nothing but status lines while growing
+        const std::string name = picture_name_after(out, said + success.size(), "\n");
+        ASSERT_FALSE(name.empty()) << out.substr(said, 100);
+        names.push_back(name);
+        at = said + success.size() + name.size() + 2;  // past ".\n"
+        int locii = 0, loops = 0;
+        std::size_t end = 0;
+        ASSERT_TRUE(read_summary(out, at, "\n", &locii, &loops, &end)) << out.substr(at, 100);
+        EXPECT_GE(loops, 320);
+        ASSERT_EQ(out.compare(end, menu.size(), menu), 0) << out.substr(end, 100);
+        at = end + menu.size();
     }
     EXPECT_NE(names[0], names[1]);
     for (const std::string& name : names) {
