@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "pty_process.h"
+#include "support.h"
 
 namespace {
 

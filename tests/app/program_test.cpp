@@ -1,6 +1,5 @@
 // The whole program as a user meets it: the real binary on a pseudo-terminal,
 // driven by keys, and the files it leaves behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,12 +8,11 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "pty_process.h"
+#include "support.h"
 
 namespace {
 
@@ -22,13 +20,6 @@ constexpr int PICTURE_MS = 60000;  // a picture takes about two seconds; room fo
 const std::string MENU = "Menu:\r\nESC - stop image creation/Quit prog\r\nP   - show Progress\r\n";
 const std::string INTRO = "\r\n\r\nGenerating image...I'll write a BMP image file to the current directory:\r\n";
 const std::string VIEWER = "...and then call your default image-viewing program to display the file.\r\n\r\n";
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Reads "<eol>locii = %d   loops = %d  secs: %d<eol>" at `at`; false when it is not there.
 bool read_summary(const std::string& text, std::size_t at, const std::string& eol, int* locii, int* loops,
@@ -61,9 +52,7 @@ std::string picture_name_after(const std::string& text, std::size_t prefix_end, 
 class ProgramTest : public testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/program_test_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        root_ = name;
+        ASSERT_FALSE(root_.empty());
         work_ = root_ + "/work";
         ASSERT_EQ(mkdir(work_.c_str(), 0755), 0);
         ASSERT_EQ(mkdir((root_ + "/bin").c_str(), 0755), 0);
@@ -71,10 +60,7 @@ protected:
         std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << launches_path() << "'\n";
         chmod(opener.c_str(), 0755);
     }
-    void TearDown() override {
-        finish(p_);
-        std::system(("rm -rf '" + root_ + "'").c_str());
-    }
+    void TearDown() override { finish(p_); }
 
     std::string launches_path() const { return root_ + "/launches"; }
     std::vector<std::string> env() const {
@@ -87,15 +73,7 @@ protected:
         ASSERT_TRUE(wait_for(p_, INTRO, 10000)) << p_.output;
     }
 
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(work_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (e->d_name[0] != '.') names.push_back(e->d_name);
-            closedir(d);
-        }
-        return names;
-    }
+    std::vector<std::string> files() const { return list_files(work_); }
 
     // The summary's numbers, from the first summary at or after `from`.
     bool wait_summary(std::size_t from, int* locii, int* loops) {
@@ -111,8 +89,10 @@ protected:
         send_keys(p_, key);
     }
 
+    TempDir dir_;
+    const std::string root_ = dir_.path();
+    std::string work_;
     PtyProcess p_;
-    std::string root_, work_;
 };
 
 // True when the text ends with the full preview: 50 rows of 80 characters,
@@ -266,13 +246,7 @@ TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
     const pid_t pid = fork();
     if (pid == 0) {
         setsid();
-        for (const std::string& e : env()) {
-            const std::size_t eq = e.find('=');
-            if (eq == std::string::npos)
-                unsetenv(e.c_str());
-            else
-                setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
-        }
+        apply_env(env());
         if (chdir(work_.c_str()) != 0 || !freopen(log.c_str(), "w", stdout)) _exit(126);
         execl(PIXELGROW, PIXELGROW, static_cast<char*>(nullptr));
         _exit(127);

@@ -1,6 +1,5 @@
 #include "bmp/bmp.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,12 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "growth/grid.h"
 #include "host/host.h"
+#include "support.h"
 
 namespace {
 
@@ -25,28 +24,14 @@ namespace {
 class BmpTest : public testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/bmp_test_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir_ = name;
+        ASSERT_FALSE(dir_.path().empty());
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
     }
-    void TearDown() override {
-        ASSERT_EQ(chdir(previous_), 0);
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
+    void TearDown() override { ASSERT_EQ(chdir(previous_), 0); }
+    std::vector<std::string> files() const { return list_files(dir_.path()); }
 
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(dir_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (e->d_name[0] != '.') names.push_back(e->d_name);
-            closedir(d);
-        }
-        return names;
-    }
-
-    std::string dir_;
+    TempDir dir_;
     char previous_[4096] = {};
 };
 
@@ -61,8 +46,8 @@ std::int64_t picture_stamp(const std::string& name) {
 }
 
 std::vector<unsigned char> read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = read_file(path);
+    return {text.begin(), text.end()};
 }
 
 std::uint32_t le32(const std::vector<unsigned char>& b, std::size_t at) {
@@ -148,10 +133,7 @@ TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
                                 "print(im.format, im.size, im.mode); open(\"pixels.rgb\", \"wb\").write(im.convert(\"RGB\").tobytes())' " +
                                 name + " > reader.txt";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    std::ifstream said("reader.txt");
-    std::string line;
-    std::getline(said, line);
-    EXPECT_EQ(line, "BMP (400, 400) RGB");
+    EXPECT_EQ(read_file("reader.txt"), "BMP (400, 400) RGB\n");
     const std::vector<unsigned char> rgb = read_bytes("pixels.rgb");
     ASSERT_EQ(rgb.size(), sizeof image_grid);
     EXPECT_EQ(std::memcmp(rgb.data(), image_grid, rgb.size()), 0);
@@ -159,7 +141,7 @@ TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
 
 TEST_F(BmpTest, ALinkUnderTheNameIsReplacedNotFollowed) {
     fill_pattern();
-    const std::string target = dir_ + "/precious.txt";
+    const std::string target = dir_.path() + "/precious.txt";
     std::ofstream(target) << "keep me";
     // The name comes from the clock: lay links for this second and the next.
     const std::int64_t now = wall_time_seconds();
@@ -178,15 +160,12 @@ TEST_F(BmpTest, ALinkUnderTheNameIsReplacedNotFollowed) {
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0644u);  // a new file's usual permissions
     EXPECT_EQ(st.st_size, 480054);
-    std::ifstream kept(target);
-    std::string text;
-    std::getline(kept, text);
-    EXPECT_EQ(text, "keep me");
+    EXPECT_EQ(read_file(target), "keep me");
 }
 
 TEST_F(BmpTest, AFailedOpenIsReportedAndLeavesTheName) {
     // A directory that is gone takes no new files, not even from root.
-    const std::string gone = dir_ + "/gone";
+    const std::string gone = dir_.path() + "/gone";
     ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
     ASSERT_EQ(chdir(gone.c_str()), 0);
     ASSERT_EQ(rmdir(gone.c_str()), 0);
@@ -201,26 +180,16 @@ TEST_F(BmpTest, AFailedOpenIsReportedAndLeavesTheName) {
 TEST_F(BmpTest, AWriteThatFailsPartWayLeavesNoFile) {
     fill_pattern();
     // In a child limited to files of 100,000 bytes, as `ulimit -f` does.
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(out[0]);
-        signal(SIGXFSZ, SIG_IGN);  // as the program does: the write fails instead of killing
-        rlimit limit{100000, 100000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        dup2(out[1], STDOUT_FILENO);
-        char name[BMP_NAME_SIZE];
-        _exit(write_image(GRID_WIDTH, GRID_HEIGHT, name) == 0 ? 0 : 1);
-    }
-    close(out[1]);
-    std::string said;
-    char buffer[256];
-    ssize_t n;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) said.append(buffer, static_cast<std::size_t>(n));
-    close(out[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    const std::string said = output_of_child(
+        [] {
+            signal(SIGXFSZ, SIG_IGN);  // as the program does: the write fails instead of killing
+            rlimit limit{100000, 100000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            char name[BMP_NAME_SIZE];
+            return write_image(GRID_WIDTH, GRID_HEIGHT, name) == 0 ? 0 : 1;
+        },
+        &status);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "write_image should have returned 0";
     EXPECT_EQ(said, "ERROR: Could not write BMP file in write_image()!\n\n");

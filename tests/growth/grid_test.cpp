@@ -55,11 +55,4 @@ TEST(Grid, ImageFullScansTheGivenExtent) {
     EXPECT_TRUE(image_full(10, 400));
 }
 
-TEST(Grid, ClearZeroesEveryByte) {
-    fill_grid(0xAB);
-    clear_grid();
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(image_grid);
-    for (std::size_t i = 0; i < sizeof image_grid; ++i) ASSERT_EQ(bytes[i], 0) << "byte " << i;
-}
-
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "pty_process.h"
+#include "support.h"
 
 namespace {
 
@@ -146,24 +146,14 @@ TEST(Terminal, StartedInTheBackgroundNeverStops) {
 }
 
 TEST(Terminal, WithoutATerminalKeysReadAsMinusOneAtOnce) {
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setsid();  // no controlling terminal from here on
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        execl(KEY_PROBE, KEY_PROBE, "read", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    std::string text;
-    char buffer[256];
-    ssize_t n;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
-    close(out[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    const std::string text = output_of_child(
+        [] {
+            setsid();  // no controlling terminal from here on
+            execl(KEY_PROBE, KEY_PROBE, "read", static_cast<char*>(nullptr));
+            return 127;
+        },
+        &status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(text, "ready\nkey -1\n");
 }
@@ -187,22 +177,14 @@ TEST(Terminal, PutCharShowsLatin1VisiblyInOrderWithStandardOutput) {
 }
 
 TEST(Terminal, PutCharGoesToTheTerminalWhenStandardOutputIsRedirected) {
-    char dir_template[] = "/tmp/put_char_XXXXXX";
-    ASSERT_NE(mkdtemp(dir_template), nullptr);
-    const std::string file = std::string(dir_template) + "/out.txt";
+    const TempDir dir;
+    const std::string file = dir.path() + "/out.txt";
     PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("exec ") + KEY_PROBE + " chars 66 67 > " + file},
                                 {"LANG=C.UTF-8", "LC_ALL"}, "", cooked_settings());
     EXPECT_EQ(wait_exit(p, 10000), 0);
     finish(p);
     EXPECT_NE(p.output.find("BC"), std::string::npos) << p.output;
-    FILE* f = std::fopen(file.c_str(), "r");
-    ASSERT_NE(f, nullptr);
-    char text[64] = {};
-    const std::size_t n = std::fread(text, 1, sizeof text - 1, f);
-    std::fclose(f);
-    EXPECT_EQ(std::string(text, n), "[]done\n");
-    std::remove(file.c_str());
-    rmdir(dir_template);
+    EXPECT_EQ(read_file(file), "[]done\n");
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
-#include "pty_process.h"
+#include "support.h"
 
+#include <dirent.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -56,20 +60,6 @@ termios cooked_settings() {
     cfsetospeed(&t, B38400);
     return t;
 }
-
-namespace {
-
-void apply_env(const std::vector<std::string>& env) {
-    for (const std::string& e : env) {
-        const std::size_t eq = e.find('=');
-        if (eq == std::string::npos)
-            unsetenv(e.c_str());
-        else
-            setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
-    }
-}
-
-}  // namespace
 
 PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                         const std::string& dir, const termios& settings) {
@@ -198,4 +188,62 @@ std::vector<int> shown_codes(const std::string& output) {
         i += length;
     }
     return codes;
+}
+
+void apply_env(const std::vector<std::string>& env) {
+    for (const std::string& e : env) {
+        const std::size_t eq = e.find('=');
+        if (eq == std::string::npos)
+            unsetenv(e.c_str());
+        else
+            setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
+}
+
+TempDir::TempDir() {
+    char name[] = "/tmp/pixelgrow_test_XXXXXX";
+    if (mkdtemp(name) != nullptr) path_ = name;
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> list_files(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string output_of_child(const std::function<int()>& body, int* status) {
+    int out[2];
+    if (pipe(out) != 0) return "";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(out[0]);
+        dup2(out[1], STDOUT_FILENO);
+        const int code = body();
+        std::fflush(stdout);
+        _exit(code);
+    }
+    close(out[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    close(out[0]);
+    waitpid(pid, status, 0);
+    return text;
 }

@@ -1,5 +1,6 @@
-// Runs a program on a pseudo-terminal, the way a user meets it: keys go in
-// through the terminal, everything it shows comes back out.
+// What the tests share: programs on a pseudo-terminal, the way a user meets
+// them (keys go in through the terminal, everything it shows comes back out),
+// temporary directories and child processes.
 #pragma once
 
 #include <sys/types.h>
@@ -50,3 +51,29 @@ std::string run_in_pty(const std::function<void()>& body, const std::vector<std:
 // The character codes a UTF-8 terminal was sent: each character once, the
 // control pictures taken back to the codes they stand for, "\r\n" as 10.
 std::vector<int> shown_codes(const std::string& output);
+
+// "NAME=value" sets, "NAME" unsets.
+void apply_env(const std::vector<std::string>& env);
+
+// A fresh directory under /tmp, removed with all it holds when this goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string read_file(const std::string& path);  // empty when missing
+
+// The names in a directory, sorted, without the dot entries.
+std::vector<std::string> list_files(const std::string& dir);
+
+// Runs `body` in a forked child whose standard output is captured; returns
+// the output, with the child's wait status in `status`. The child ends with
+// body's return value.
+std::string output_of_child(const std::function<int()>& body, int* status);
