@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "growth/growth.h"
-#include "random/random.h"
+#include "growth.h"
+#include "random.h"
 
 namespace {
 

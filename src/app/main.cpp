@@ -1,5 +1,5 @@
-#include "app/main_loop.h"
-#include "host/host.h"
+#include "main_loop.h"
+#include "host.h"
 
 // Arguments are ignored: the program has no options.
 int main() {

@@ -1,12 +1,12 @@
-#include "app/main_loop.h"
+#include "main_loop.h"
 
 #include <cstdio>
 
-#include "app/preview.h"
-#include "bmp/bmp.h"
-#include "growth/growth.h"
-#include "host/host.h"
-#include "random/random.h"
+#include "preview.h"
+#include "bmp.h"
+#include "growth.h"
+#include "host.h"
+#include "random.h"
 
 namespace {
 

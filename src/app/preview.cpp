@@ -1,6 +1,6 @@
-#include "app/preview.h"
+#include "preview.h"
 
-#include "host/host.h"
+#include "host.h"
 
 void print_pixel_char(Pixel pixel) {
     int code = (pixel.channel[0] + pixel.channel[1] + pixel.channel[2]) / 3;

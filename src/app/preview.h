@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "growth/grid.h"
+#include "grid.h"
 
 constexpr int PREVIEW_COLUMNS = 80;
 constexpr int PREVIEW_ROWS = 50;

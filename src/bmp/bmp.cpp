@@ -1,11 +1,11 @@
-#include "bmp/bmp.h"
+#include "bmp.h"
 
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 
-#include "growth/grid.h"
-#include "host/host.h"
+#include "grid.h"
+#include "host.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "growth/grid.h"
+#include "grid.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "growth/growth.h"
+#include "growth.h"
 
-#include "host/host.h"
-#include "random/random.h"
+#include "host.h"
+#include "random.h"
 
 namespace {
 

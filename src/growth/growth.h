@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "growth/grid.h"
+#include "grid.h"
 
 constexpr double COLOR_VARIATION = 0.217;
 constexpr int COLOR_SPREAD = static_cast<int>(COLOR_VARIATION * 255);  // how much darker a child may be

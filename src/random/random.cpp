@@ -1,6 +1,6 @@
-#include "random/random.h"
+#include "random.h"
 
-#include "host/host.h"
+#include "host.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "app/preview.h"
+#include "preview.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "host/host.h"
+#include "host.h"
 #include "support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "bmp/bmp.h"
+#include "bmp.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "growth/grid.h"
-#include "host/host.h"
+#include "grid.h"
+#include "host.h"
 #include "support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "growth/growth.h"
+#include "growth.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "random/random.h"
+#include "random.h"
 
 namespace {
 

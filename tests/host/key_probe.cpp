@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/host.h"
+#include "host.h"
 
 int main(int argc, char** argv) {
     host_start();

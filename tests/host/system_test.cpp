@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/host.h"
+#include "host.h"
 #include "support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "random/random.h"
+#include "random.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "host/host.h"
+#include "host.h"
 
 void print_text(const char* format, ...) {
     va_list args;

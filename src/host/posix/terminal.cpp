@@ -12,8 +12,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "host/host.h"
-#include "host/terminal_codec.h"
+#include "host.h"
+#include "common/terminal_codec.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "host/host.h"
+#include "host.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/terminal_codec.h"
+#include "common/terminal_codec.h"
 
 #include <cctype>
 #include <cstring>
