@@ -36,7 +36,8 @@ int main_loop() {
         write_line(INTRO);
         text[0] = '\0';  // never show the last picture's file name as the directory
         current_directory(text, TEXT_BUFFER_SIZE);
-        write_line(text);
+        print_untrusted(text);  // a directory name may hold what a terminal would obey
+        print_text("\n");
         write_line(VIEWER_LINE);
         write_line(MENU);
 
@@ -70,7 +71,7 @@ int main_loop() {
             run_command(command);
         }
         const std::int32_t t1 = elapsed_ms();
-        print_text(SUMMARY, locii, loops, (t1 - t0) / 1000);
+        print_text(SUMMARY, locii, loops, ms_between(t0, t1) / 1000);
         write_line(MENU);
 
         if (is_quit_key(read_key())) return 0;

@@ -1,20 +1,35 @@
 // Everything the program needs from the operating system. No other part of the
-// program includes an OS header.
+// program includes an operating-system header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#if defined(__MINGW32__)
+#define HOST_PRINTF_LIKE(f, a) __attribute__((format(gnu_printf, f, a)))
+#elif defined(__GNUC__)
+#define HOST_PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))
+#else
+#define HOST_PRINTF_LIKE(f, a)
+#endif
 
 // Call once at program start: takes the terminal's keyboard into a raw mode
 // without echo, and puts the terminal back as it was on every way out (exit,
-// Ctrl+C and other ending signals, a crash, Ctrl+Z until the program is
-// continued). Without a terminal nothing changes.
+// Ctrl+C and every other signal that ends the program, a crash, Ctrl+Z until
+// the program is continued). Without a terminal nothing changes.
 void host_start();
 
 // ---- clock
 
 std::int64_t wall_time_seconds();  // seconds since 1970-01-01 00:00:00 UTC
-std::int32_t elapsed_ms();         // milliseconds since program start, never going back
+std::int32_t elapsed_ms();         // milliseconds since program start; wraps after about 24.8 days
 void sleep_ms(std::int32_t ms);    // the full time, even across signals
+
+// Milliseconds from `earlier` to `later`, two elapsed_ms() values less than
+// about 24.8 days apart, also when the clock wrapped between them.
+inline std::int32_t ms_between(std::int32_t earlier, std::int32_t later) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(later) - static_cast<std::uint32_t>(earlier));
+}
 
 // ---- keyboard: the terminal itself, not standard input
 
@@ -26,22 +41,29 @@ bool key_available();
 // on successive calls: 224 (cursor and editing keys, F11, F12) or 0 (F1 .. F10),
 // then the key's own code (72 Up, 80 Down, 75 Left, 77 Right, 71 Home, 79 End,
 // 73 Page Up, 81 Page Down, 82 Insert, 83 Delete, 59 .. 68 F1 .. F10, 133 F11,
-// 134 F12). -1 at once when there is no terminal.
+// 134 F12). -1 at once when there is no terminal. A terminal lost while the
+// program runs ends the program, as a hang-up does.
 int read_key();
 
 // ---- console output
 
 // Formatted text to standard output, flushed at once so that it shows even
 // without a line end and is never lost when the program is ended from outside.
-void print_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void print_text(const char* format, ...) HOST_PRINTF_LIKE(1, 2);
+
+// Text from outside the program (a directory name) to standard output, with
+// everything a terminal would act on instead of showing made visible.
+void print_untrusted(const char* text);
 
 // Character `code` (ISO 8859-1, 0 .. 255) straight to the terminal, even when
 // standard output is redirected, after what standard output has shown. Codes
-// the terminal would act on instead of showing are shown visibly; a line feed
-// starts a new line. Nothing without a terminal.
+// the terminal would act on instead of showing, and codes the locale's
+// character set cannot show, are shown as visible stand-ins of one cell; a
+// line feed starts a new line. Nothing without a terminal.
 void put_char(int code);
 
-// A warning the user should see: "caption: text" on one line of the error stream.
+// A warning the user should see, with OK to dismiss it; returns when it is
+// dismissed. Without a windowing system: "caption: text" on the error stream.
 void show_warning(const char* text, const char* caption);
 
 // ---- system
@@ -52,7 +74,20 @@ void current_directory(char* buffer, int size);
 
 // "start NAME" opens the file NAME in the user's default viewer and returns at
 // once, without waiting for the viewer. The name goes to the opener as one
-// argument, whatever characters it holds: no shell is involved. Nothing is
-// started without a graphical session, or for any other text. Silent when
-// there is no opener.
+// argument, whatever characters it holds: no command interpreter is involved.
+// Nothing is started without a graphical session, or for any other text.
+// Silent when there is no opener.
 void run_command(const char* text);
+
+// ---- files
+
+enum class SaveResult { SAVED, OPEN_FAILED, WRITE_FAILED };
+
+// Puts `size` bytes under `name` in the working directory, all or nothing: they
+// are written to a new temporary file beside it, flushed to the disk, and only
+// then given the name, replacing whatever had it (a link there is replaced, not
+// followed). On SAVED the file is on the disk. On a failure, and when the
+// program is ended by a signal meanwhile, neither the temporary file nor a
+// partial file under the name is left, and a file that had the name is
+// untouched. OPEN_FAILED: the temporary file could not be created.
+SaveResult save_file(const char* name, const unsigned char* data, std::size_t size);

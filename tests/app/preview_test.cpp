@@ -18,6 +18,7 @@ std::vector<int> codes_for(const std::vector<Pixel>& pixels) {
         [&] {
             host_start();
             for (const Pixel& p : pixels) print_pixel_char(p);
+            print_text("%s", "");  // what put_char holds goes out before standard output
         },
         UTF8_TERMINAL));
 }

@@ -8,26 +8,40 @@
 
 namespace {
 
-// Every code the bytes decode to, settling whatever is left unfinished at the end.
-std::vector<int> decode_all(const std::string& text) {
+// Every code the bytes decode to, read in pieces of `piece` bytes (0: all at
+// once), each piece decoded as far as it goes before the next arrives, and
+// what is left unfinished at the end settled.
+std::vector<int> decode_all(const std::string& text, std::size_t piece = 0) {
     std::vector<int> out;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    int at = 0;
-    const int length = static_cast<int>(text.size());
-    while (at < length) {
-        const KeyDecode key = decode_key(bytes + at, length - at, false);
-        if (key.used <= 0 || key.used > length - at) {
-            ADD_FAILURE() << "decode used " << key.used << " of " << length - at;
-            break;
+    KeyDecoder decoder;
+    std::string pending;
+    std::size_t fed = 0;
+    for (;;) {
+        const bool last = fed == text.size();
+        const std::size_t take = piece == 0 ? text.size() : std::min(piece, text.size() - fed);
+        pending += text.substr(fed, take);
+        fed += take;
+        for (;;) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(pending.data());
+            const int length = static_cast<int>(pending.size());
+            const KeyDecode key = decode_key(&decoder, bytes, length, !last);
+            if (key.used < 0 || key.used > length) {
+                ADD_FAILURE() << "decode used " << key.used << " of " << length;
+                return out;
+            }
+            if (key.used == 0) break;
+            for (int i = 0; i < key.count; ++i) out.push_back(key.codes[i]);
+            pending.erase(0, static_cast<std::size_t>(key.used));
         }
-        for (int i = 0; i < key.count; ++i) out.push_back(key.codes[i]);
-        at += key.used;
+        if (last) break;
     }
+    if (!pending.empty()) ADD_FAILURE() << "left undecided: " << testing::PrintToString(pending);
     return out;
 }
 
 KeyDecode decode(const std::string& text, bool more) {
-    return decode_key(reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()), more);
+    KeyDecoder decoder;
+    return decode_key(&decoder, reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()), more);
 }
 
 struct Case {
@@ -113,24 +127,87 @@ TEST(KeyDecoder, UnknownAndUnfinishedSequencesAreSwallowedWhole) {
     EXPECT_EQ(decode_all("\x1b[12\x1b[A"), (std::vector<int>{224, 72}));  // broken off by the next key
 }
 
+// Every entry of the decoder's tables in every form a terminal sends it, read
+// whole and one byte per read.
+TEST(KeyDecoder, EveryTableKeyInEveryForm) {
+    struct Form {
+        std::string bytes;
+        std::vector<int> codes;
+    };
+    std::vector<Form> forms;
+    for (std::size_t i = 0; i < LETTER_KEY_COUNT; ++i) {
+        const LetterKey& k = LETTER_KEYS[i];
+        const std::vector<int> codes{k.prefix, k.code};
+        for (const char* head : {"\x1b[", "\x1bO", "\x1b[1;5", "\x1b[1;2", "\x1bO5"})
+            forms.push_back({head + std::string(1, k.final), codes});
+    }
+    for (std::size_t i = 0; i < NUMBER_KEY_COUNT; ++i) {
+        const NumberKey& k = NUMBER_KEYS[i];
+        const std::string n = "\x1b[" + std::to_string(k.number);
+        for (const char* tail : {"~", ";5~", ";2~", "$", "^", "@"}) forms.push_back({n + tail, {k.prefix, k.code}});
+    }
+    for (std::size_t i = 0; i < KEYPAD_KEY_COUNT; ++i)
+        forms.push_back({"\x1bO" + std::string(1, KEYPAD_KEYS[i].final), {KEYPAD_KEYS[i].code}});
+    for (const Form& f : forms) {
+        SCOPED_TRACE("sequence ESC" + f.bytes.substr(1));
+        EXPECT_EQ(decode_all(f.bytes), f.codes);
+        EXPECT_EQ(decode_all(f.bytes, 1), f.codes);
+        std::vector<int> then_q = f.codes;
+        then_q.push_back('q');
+        EXPECT_EQ(decode_all(f.bytes + "q"), then_q);
+    }
+}
+
+TEST(KeyDecoder, LongSequencesAndTerminalRepliesAreSwallowedAcrossReads) {
+    const std::string replies[] = {
+        "\x1b[1;2;3;4;5;6;7;8;9;10p",                       // longer than any key
+        "\x1b[1;2;3;4;5;6;7;8;9;10;11;12;13;14;15;16;17q",  // ending in q must not stop anything
+        "\x1b[?64;1;2;6;9;15;18;21;22c",                    // the terminal's identification
+        "\x1b[?1;2$y",                                      // a mode report: '$' is no final here
+        "\x1b]11;rgb:0000/0000/0000\x1b\\",                 // a colour report, ended by ST
+        "\x1b]10;rgb:ffff/ffff/ffff\x07",                   // ... or by BEL
+        "\x1bP1$r0;1m\x1b\\",                               // a DCS reply
+        "\x1bO1;2;3;4;5;6;7;8;9;0;1;2;3;4P",
+    };
+    for (const std::string& r : replies) {
+        SCOPED_TRACE(testing::PrintToString(r));
+        for (std::size_t piece : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{16}})
+            EXPECT_EQ(decode_all(r + "x", piece), std::vector<int>{'x'}) << "in pieces of " << piece;
+    }
+    // Alone, the same introducers are Alt with a key; a silence ends a sequence left open.
+    EXPECT_EQ(decode_all("\x1b]"), std::vector<int>{']'});
+    EXPECT_EQ(decode_all("\x1bP"), std::vector<int>{'P'});
+    KeyDecoder decoder;
+    const std::string open = "\x1b]2;title";
+    const auto* b = reinterpret_cast<const unsigned char*>(open.data());
+    EXPECT_EQ(decode_key(&decoder, b, static_cast<int>(open.size()), true).used, static_cast<int>(open.size()));
+    EXPECT_EQ(decoder.mode, KeyDecoder::IN_STRING);
+    decode_key(&decoder, nullptr, 0, false);
+    EXPECT_EQ(decoder.mode, KeyDecoder::GROUND);
+    const unsigned char q = 'q';
+    EXPECT_EQ(decode_key(&decoder, &q, 1, true).codes[0], 'q');
+}
+
 TEST(KeyDecoder, RandomBytesNeverStallOrOverrun) {
     std::mt19937 rng(12345);
     for (int round = 0; round < 20000; ++round) {
         std::string bytes(1 + rng() % 24, '\0');
         for (char& c : bytes) {
             const unsigned pick = rng() % 4;  // lean towards the bytes sequences are made of
-            c = static_cast<char>(pick == 0 ? 0x1b : pick == 1 ? "[O;~0123456789ABCDPQ$^@<"[rng() % 24] : rng() % 256);
+            c = static_cast<char>(pick == 0 ? 0x1b : pick == 1 ? "[O;~0123456789ABCDPQ$^@<]\\"[rng() % 26] : rng() % 256);
         }
         const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
         const int length = static_cast<int>(bytes.size());
+        KeyDecoder decoder;
         for (int at = 0; at < length;) {
-            const KeyDecode waiting = decode_key(b + at, length - at, true);
+            KeyDecoder waiting_decoder = decoder;
+            const KeyDecode waiting = decode_key(&waiting_decoder, b + at, length - at, true);
             ASSERT_GE(waiting.used, 0);
             ASSERT_LE(waiting.used, length - at);
             if (waiting.used == 0) {
                 ASSERT_LT(length - at, KEY_SEQUENCE_MAX);  // only short starts wait
             }
-            const KeyDecode key = decode_key(b + at, length - at, false);
+            const KeyDecode key = decode_key(&decoder, b + at, length - at, false);
             ASSERT_GE(key.used, 1);
             ASSERT_LE(key.used, length - at);
             ASSERT_GE(key.count, 0);
@@ -140,49 +217,69 @@ TEST(KeyDecoder, RandomBytesNeverStallOrOverrun) {
     }
 }
 
+std::string encoded(int code, Charset charset) {
+    unsigned char out[3];
+    const int n = encode_char(code, charset, out);
+    return std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+}
+
 TEST(CharacterEncoding, Utf8TerminalsGetLatin1AsUtf8AndControlsAsPictures) {
-    auto utf8 = [](int code) {
-        unsigned char out[3];
-        const int n = encode_char(code, true, out);
-        return std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+    const std::pair<int, const char*> cases[] = {
+        {'A', "A"},   {'\n', "\n"}, {160, "\xc2\xa0"}, {233, "\xc3\xa9"}, {255, "\xc3\xbf"},
+        {0, "\xe2\x90\x80"},  {13, "\xe2\x90\x8d"}, {27, "\xe2\x90\x9b"}, {127, "\xe2\x90\xa1"},
+        {128, "\xe2\x96\x92"}, {159, "\xe2\x96\x92"}, {256, ""}, {-1, ""},
     };
-    EXPECT_EQ(utf8('A'), "A");
-    EXPECT_EQ(utf8('\n'), "\n");
-    EXPECT_EQ(utf8(160), "\xc2\xa0");
-    EXPECT_EQ(utf8(233), "\xc3\xa9");
-    EXPECT_EQ(utf8(255), "\xc3\xbf");
-    EXPECT_EQ(utf8(0), "\xe2\x90\x80");   // U+2400
-    EXPECT_EQ(utf8(13), "\xe2\x90\x8d");  // U+240D
-    EXPECT_EQ(utf8(27), "\xe2\x90\x9b");  // U+241B
-    EXPECT_EQ(utf8(127), "\xe2\x90\xa1");  // U+2421
-    EXPECT_EQ(utf8(128), "\xe2\x96\x92");  // U+2592
-    EXPECT_EQ(utf8(159), "\xe2\x96\x92");
-    EXPECT_EQ(utf8(256), "");
-    EXPECT_EQ(utf8(-1), "");
+    for (const auto& [code, want] : cases) EXPECT_EQ(encoded(code, Charset::UTF8), want) << code;
 }
 
-TEST(CharacterEncoding, OtherTerminalsGetSingleBytesAndAsciiStandIns) {
-    auto plain = [](int code) {
-        unsigned char out[3];
-        const int n = encode_char(code, false, out);
-        return std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
-    };
-    EXPECT_EQ(plain(233), "\xe9");
-    EXPECT_EQ(plain(160), "\xa0");
-    EXPECT_EQ(plain('\n'), "\n");
-    EXPECT_EQ(plain(0), ".");
-    EXPECT_EQ(plain(27), ".");
-    EXPECT_EQ(plain(150), ".");
-    EXPECT_EQ(plain('~'), "~");
+TEST(CharacterEncoding, SingleByteCharsetsGetOneVisibleCellPerCode) {
+    // ISO 8859-1 shows 160..255 itself; ASCII cannot, and gets '#' for them.
+    const int codes[] = {'~', '\n', 0, 27, 150, 160, 233, 255};
+    const char* latin1[] = {"~", "\n", ".", ".", ".", "\xa0", "\xe9", "\xff"};
+    const char* ascii[] = {"~", "\n", ".", ".", ".", "#", "#", "#"};
+    for (std::size_t i = 0; i < std::size(codes); ++i) {
+        EXPECT_EQ(encoded(codes[i], Charset::LATIN1), latin1[i]) << codes[i];
+        EXPECT_EQ(encoded(codes[i], Charset::ASCII), ascii[i]) << codes[i];
+    }
 }
 
-TEST(CharacterEncoding, LocaleFromTheEnvironment) {
-    EXPECT_TRUE(locale_is_utf8(nullptr, nullptr, "en_US.UTF-8"));
-    EXPECT_TRUE(locale_is_utf8("", "", "de_DE.utf8"));
-    EXPECT_TRUE(locale_is_utf8(nullptr, "C.UTF-8", "C"));
-    EXPECT_FALSE(locale_is_utf8("C", "C.UTF-8", "en_US.UTF-8"));  // LC_ALL wins
-    EXPECT_FALSE(locale_is_utf8(nullptr, nullptr, "en_US.ISO-8859-1"));
-    EXPECT_FALSE(locale_is_utf8(nullptr, nullptr, nullptr));
+std::string visible(const std::string& text, Charset charset) {
+    std::string out;
+    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+    for (int at = 0, length = static_cast<int>(text.size()); at < length;) {
+        unsigned char shown[4];
+        int used = 0;
+        const int n = visible_text_char(b + at, length - at, charset, shown, &used);
+        out.append(reinterpret_cast<char*>(shown), static_cast<std::size_t>(n));
+        at += used;
+    }
+    return out;
+}
+
+TEST(CharacterEncoding, OutsideTextKeepsPrintablesAndShowsControls) {
+    const std::string hostile = "x\x1b]2;PWNED\a\x1b[?25l\n\xc2\x9b" "caf\xc3\xa9 \xe2\x82\xac\xff";
+    EXPECT_EQ(visible(hostile, Charset::UTF8),
+              "x\xe2\x90\x9b]2;PWNED\xe2\x90\x87\xe2\x90\x9b[?25l\xe2\x90\x8a\xe2\x96\x92"
+              "caf\xc3\xa9 \xe2\x82\xac\xef\xbf\xbd");
+    EXPECT_EQ(visible(hostile, Charset::LATIN1), "x?]2;PWNED??[?25l?\xc2?caf\xc3\xa9 \xe2?\xac\xff");
+    EXPECT_EQ(visible(hostile, Charset::ASCII), "x?]2;PWNED??[?25l???caf?? ????");
+    EXPECT_EQ(visible("/home/user/pictures", Charset::UTF8), "/home/user/pictures");
+    // A surrogate and an overlong form are no characters: one stand-in per byte.
+    std::string replacements;
+    for (int i = 0; i < 5; ++i) replacements += "\xef\xbf\xbd";
+    EXPECT_EQ(visible("\xed\xa0\x80\xc0\xaf", Charset::UTF8), replacements);
+}
+
+TEST(CharacterEncoding, CharsetFromTheEnvironment) {
+    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "en_US.UTF-8"), Charset::UTF8);
+    EXPECT_EQ(charset_of_locale("", "", "de_DE.utf8"), Charset::UTF8);
+    EXPECT_EQ(charset_of_locale(nullptr, "C.UTF-8", "C"), Charset::UTF8);
+    EXPECT_EQ(charset_of_locale("C", "C.UTF-8", "en_US.UTF-8"), Charset::ASCII);  // LC_ALL wins
+    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "en_US.ISO-8859-1"), Charset::LATIN1);
+    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "de_DE.iso88591"), Charset::LATIN1);
+    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "et_EE.ISO-8859-15"), Charset::ASCII);
+    EXPECT_EQ(charset_of_locale(nullptr, "POSIX", nullptr), Charset::ASCII);
+    EXPECT_EQ(charset_of_locale(nullptr, nullptr, nullptr), Charset::ASCII);
 }
 
 }  // namespace

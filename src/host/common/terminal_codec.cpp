@@ -4,113 +4,140 @@
 #include <cstring>
 #include <initializer_list>
 
+constexpr int E = KEY_PREFIX_EXTENDED;
+constexpr int F = KEY_PREFIX_FUNCTION;
+
+const LetterKey LETTER_KEYS[] = {
+    {'A', E, KEY_UP},   {'B', E, KEY_DOWN},  {'C', E, KEY_RIGHT},    {'D', E, KEY_LEFT},
+    {'a', E, KEY_UP},   {'b', E, KEY_DOWN},  {'c', E, KEY_RIGHT},    {'d', E, KEY_LEFT},  // rxvt with Shift or Ctrl
+    {'H', E, KEY_HOME}, {'F', E, KEY_END},   {'P', F, KEY_F1},       {'Q', F, KEY_F1 + 1},
+    {'R', F, KEY_F1 + 2}, {'S', F, KEY_F1 + 3}, {'Z', F, KEY_BACK_TAB},
+};
+const std::size_t LETTER_KEY_COUNT = sizeof LETTER_KEYS / sizeof LETTER_KEYS[0];
+
+const NumberKey NUMBER_KEYS[] = {
+    {1, E, KEY_HOME},     {7, E, KEY_HOME},      {2, E, KEY_INSERT},    {3, E, KEY_DELETE},
+    {4, E, KEY_END},      {8, E, KEY_END},       {5, E, KEY_PAGE_UP},   {6, E, KEY_PAGE_DOWN},
+    {11, F, KEY_F1},      {12, F, KEY_F1 + 1},   {13, F, KEY_F1 + 2},   {14, F, KEY_F1 + 3},  // rxvt's F1 .. F4
+    {15, F, KEY_F1 + 4},  {17, F, KEY_F1 + 5},   {18, F, KEY_F1 + 6},   {19, F, KEY_F1 + 7},
+    {20, F, KEY_F1 + 8},  {21, F, KEY_F1 + 9},   {23, E, KEY_F11},      {24, E, KEY_F12},
+};
+const std::size_t NUMBER_KEY_COUNT = sizeof NUMBER_KEYS / sizeof NUMBER_KEYS[0];
+
+const KeypadKey KEYPAD_KEYS[] = {
+    {'M', '\r'}, {'j', '*'}, {'k', '+'}, {'l', ','}, {'m', '-'}, {'n', '.'}, {'o', '/'}, {'p', '0'},
+    {'q', '1'},  {'r', '2'}, {'s', '3'}, {'t', '4'}, {'u', '5'}, {'v', '6'}, {'w', '7'}, {'x', '8'}, {'y', '9'},
+};
+const std::size_t KEYPAD_KEY_COUNT = sizeof KEYPAD_KEYS / sizeof KEYPAD_KEYS[0];
+
 namespace {
 
-// Key codes of keys without a character, after their prefix.
-constexpr int KEY_UP = 72, KEY_DOWN = 80, KEY_LEFT = 75, KEY_RIGHT = 77;
-constexpr int KEY_HOME = 71, KEY_END = 79, KEY_PAGE_UP = 73, KEY_PAGE_DOWN = 81;
-constexpr int KEY_INSERT = 82, KEY_DELETE = 83;
-constexpr int KEY_F1 = 59;  // F1 .. F10 are 59 .. 68
-constexpr int KEY_F11 = 133, KEY_F12 = 134;
-constexpr int KEY_BACK_TAB = 15;  // Shift+Tab, after the function prefix
+constexpr unsigned char BELL = 0x07;
 
 KeyDecode need_more() { return {0, 0, {0, 0}}; }
 KeyDecode swallow(int used) { return {used, 0, {0, 0}}; }
 KeyDecode one(int used, int code) { return {used, 1, {code, 0}}; }
 KeyDecode two(int used, int prefix, int code) { return {used, 2, {prefix, code}}; }
-KeyDecode extended(int used, int code) { return two(used, KEY_PREFIX_EXTENDED, code); }
-KeyDecode function_key(int used, int n) {  // n = 1 .. 12
-    if (n >= 11) return extended(used, n == 11 ? KEY_F11 : KEY_F12);
-    return two(used, KEY_PREFIX_FUNCTION, KEY_F1 + n - 1);
+
+bool is_final(unsigned char c) { return c >= 0x40 && c <= 0x7E; }
+
+KeyDecode letter_key(int used, unsigned char final) {
+    for (const LetterKey& k : LETTER_KEYS)
+        if (static_cast<unsigned char>(k.final) == final) return two(used, k.prefix, k.code);
+    return swallow(used);
 }
 
-// The keys named by a final letter, in both ESC [ and ESC O forms.
-KeyDecode by_letter(int used, unsigned char final) {
-    switch (final) {
-        case 'A': case 'a': return extended(used, KEY_UP);
-        case 'B': case 'b': return extended(used, KEY_DOWN);
-        case 'C': case 'c': return extended(used, KEY_RIGHT);
-        case 'D': case 'd': return extended(used, KEY_LEFT);
-        case 'H': return extended(used, KEY_HOME);
-        case 'F': return extended(used, KEY_END);
-        case 'P': return function_key(used, 1);
-        case 'Q': return function_key(used, 2);
-        case 'R': return function_key(used, 3);
-        case 'S': return function_key(used, 4);
-        case 'Z': return two(used, KEY_PREFIX_FUNCTION, KEY_BACK_TAB);
-        default: return swallow(used);
+KeyDecode number_key(int used, int number) {
+    for (const NumberKey& k : NUMBER_KEYS)
+        if (k.number == number) return two(used, k.prefix, k.code);
+    return swallow(used);
+}
+
+// The rest of a control sequence begun in an earlier read: parameter and
+// intermediate bytes up to the final one. Returns the bytes it takes.
+int skip_control(KeyDecoder* d, const unsigned char* b, int length) {
+    for (int i = 0; i < length; ++i) {
+        if (b[i] >= 0x20 && b[i] <= 0x3F) continue;
+        d->mode = KeyDecoder::GROUND;
+        return is_final(b[i]) ? i + 1 : i;  // anything else breaks it off and starts the next key
     }
+    return length;
 }
 
-// ESC [ n ~ (and rxvt's $ ^ @ for the same keys with Shift, Ctrl or both).
-KeyDecode by_number(int used, int n) {
-    switch (n) {
-        case 1: case 7: return extended(used, KEY_HOME);
-        case 2: return extended(used, KEY_INSERT);
-        case 3: return extended(used, KEY_DELETE);
-        case 4: case 8: return extended(used, KEY_END);
-        case 5: return extended(used, KEY_PAGE_UP);
-        case 6: return extended(used, KEY_PAGE_DOWN);
-        case 11: case 12: case 13: case 14: case 15: return function_key(used, n - 10);
-        case 17: case 18: case 19: case 20: case 21: return function_key(used, n - 11);
-        case 23: case 24: return function_key(used, n - 12);
-        default: return swallow(used);
+// The rest of a control string: anything up to BEL or ESC \. An Escape that
+// may begin ESC \ but ends the bytes so far is left for the next call.
+int skip_string(KeyDecoder* d, const unsigned char* b, int length) {
+    for (int i = 0; i < length; ++i) {
+        if (b[i] == BELL || b[i] == 0x18 || b[i] == 0x1A) {  // CAN and SUB cancel it
+            d->mode = KeyDecoder::GROUND;
+            return i + 1;
+        }
+        if (b[i] != KEY_ESCAPE) continue;
+        if (i + 1 == length) return i;
+        d->mode = KeyDecoder::GROUND;
+        return b[i + 1] == '\\' ? i + 2 : i;
     }
-}
-
-// ESC O x: application cursor keys, F1 .. F4, and the keypad in application mode.
-KeyDecode ss3_key(int used, unsigned char final) {
-    if (final == 'M') return one(used, '\r');
-    if (final >= 'j' && final <= 'y') return one(used, "*+,-./0123456789"[final - 'j']);
-    return by_letter(used, final);
+    return length;
 }
 
 // ESC [ ... : parameters (0x30..0x3F), intermediates (0x20..0x2F), then a final
-// byte (0x40..0x7E). rxvt ends some keys in '$' instead.
-KeyDecode csi_key(const unsigned char* b, int length, bool more_may_follow) {
+// byte (0x40..0x7E). rxvt ends some keys in '$' instead, which in a report
+// (with a private marker) is an intermediate byte.
+KeyDecode control_sequence(KeyDecoder* d, const unsigned char* b, int length, bool more_may_follow) {
     if (length < 3) return more_may_follow ? need_more() : swallow(length);
     if (b[2] == '[') {  // the linux console's F1 .. F5: ESC [ [ A .. E
         if (length < 4) return more_may_follow ? need_more() : swallow(length);
-        if (b[3] >= 'A' && b[3] <= 'E') return function_key(4, b[3] - 'A' + 1);
+        if (b[3] >= 'A' && b[3] <= 'E') return two(4, F, KEY_F1 + b[3] - 'A');
         return swallow(4);
     }
     bool private_marker = false;  // '<' '=' '>' '?': reports, never keys
-    int first_number = -1;
+    int first_number = 0;
     bool in_first = true;
     for (int i = 2; i < length; ++i) {
         const unsigned char c = b[i];
-        if (i >= KEY_SEQUENCE_MAX) return swallow(i);
+        if (is_final(c) || (c == '$' && !private_marker)) {
+            const int used = i + 1;
+            if (private_marker) return swallow(used);
+            if (c == '~' || c == '$' || c == '^' || c == '@') return number_key(used, first_number);
+            return letter_key(used, c);  // modifiers come as "1;m", or a bare "m" on some terminals
+        }
         if (c >= '0' && c <= '9') {
-            if (in_first) first_number = (first_number < 0 ? 0 : first_number) * 10 + (c - '0');
-            if (first_number > 9999) first_number = 9999;
+            if (in_first && first_number < 1000) first_number = first_number * 10 + (c - '0');
         } else if (c == ';' || c == ':') {
             in_first = false;
         } else if (c >= '<' && c <= '?') {
             private_marker = true;
-        } else if (c == '$' || (c >= 0x40 && c <= 0x7E)) {
-            const int used = i + 1;
-            if (private_marker) return swallow(used);
-            if (c == '~' || c == '$' || c == '^' || c == '@') return by_number(used, first_number);
-            // Letters carry modifiers as "1;m" (or a bare "m" on some terminals).
-            return by_letter(used, c);
-        } else if (c >= 0x20 && c <= 0x2F) {
-            // an intermediate byte: the final comes later
-        } else {
+        } else if (c < 0x20 || c > 0x2F) {
             return swallow(i);  // a control byte breaks the sequence; it starts the next key
+        }
+        if (i + 1 == KEY_SEQUENCE_MAX) {  // too long for a key: swallow it up to its end
+            d->mode = KeyDecoder::IN_CONTROL;
+            return swallow(i + 1);
         }
     }
     return more_may_follow ? need_more() : swallow(length);
 }
 
-KeyDecode ss3(const unsigned char* b, int length, bool more_may_follow) {
+// ESC O x: application cursor keys, F1 .. F4, the keypad in application mode,
+// optionally with modifier digits before x.
+KeyDecode ss3(KeyDecoder* d, const unsigned char* b, int length, bool more_may_follow) {
     for (int i = 2; i < length; ++i) {
         const unsigned char c = b[i];
-        if (c >= 0x40 && c <= 0x7E) return ss3_key(i + 1, c);
-        if (!((c >= '0' && c <= '9') || c == ';')) return swallow(i);  // modifier digits only
-        if (i + 1 >= KEY_SEQUENCE_MAX) return swallow(i + 1);
+        if (is_final(c)) {
+            for (const KeypadKey& k : KEYPAD_KEYS)
+                if (static_cast<unsigned char>(k.final) == c) return one(i + 1, k.code);
+            return letter_key(i + 1, c);
+        }
+        if (!((c >= '0' && c <= '9') || c == ';')) return swallow(i);
+        if (i + 1 == KEY_SEQUENCE_MAX) {
+            d->mode = KeyDecoder::IN_CONTROL;
+            return swallow(i + 1);
+        }
     }
     return more_may_follow ? need_more() : swallow(length);
 }
+
+bool starts_string(unsigned char c) { return c == ']' || c == 'P' || c == '_' || c == '^' || c == 'X'; }
 
 // The length of the UTF-8 character led by `lead`, or 0 when it leads none.
 int utf8_length(unsigned char lead) {
@@ -120,64 +147,21 @@ int utf8_length(unsigned char lead) {
     return 0;
 }
 
-bool names_utf8(const char* locale) {
-    char lower[64] = {};
-    for (int i = 0; i < 63 && locale[i] != '\0'; ++i)
-        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(locale[i])));
-    return std::strstr(lower, "utf-8") != nullptr || std::strstr(lower, "utf8") != nullptr;
-}
-
-}  // namespace
-
-KeyDecode decode_key(const unsigned char* b, int length, bool more_may_follow) {
-    if (length <= 0) return need_more();
-    const unsigned char c = b[0];
-    if (c == 0x7F) return one(1, 8);  // Backspace, as the key's own code
-    if (c != KEY_ESCAPE) {
-        // A character of several bytes is one key when all of it is here; a
-        // terminal sends a character's bytes together.
-        const int n = utf8_length(c);
-        if (n > 0 && n <= length) {
-            int code = c & (0x7F >> n);
-            bool valid = true;
-            for (int i = 1; i < n; ++i) {
-                valid = valid && (b[i] & 0xC0) == 0x80;
-                code = (code << 6) | (b[i] & 0x3F);
-            }
-            if (valid) return one(n, code);
-        }
-        return one(1, c);
+// The code point of the well-formed UTF-8 character at `b`, or -1.
+long utf8_decode(const unsigned char* b, int length, int* n) {
+    *n = utf8_length(b[0]);
+    if (*n == 0 || *n > length) return -1;
+    long point = b[0] & (0x7F >> *n);
+    for (int i = 1; i < *n; ++i) {
+        if ((b[i] & 0xC0) != 0x80) return -1;
+        point = (point << 6) | (b[i] & 0x3F);
     }
-    if (length == 1) return more_may_follow ? need_more() : one(1, KEY_ESCAPE);
-    if (b[1] == '[') return csi_key(b, length, more_may_follow);
-    if (b[1] == 'O') return ss3(b, length, more_may_follow);
-    if (b[1] == KEY_ESCAPE || b[1] < 0x20) return one(1, KEY_ESCAPE);  // Escape, then another key
-    // Alt with a character key: the key itself.
-    KeyDecode key = decode_key(b + 1, length - 1, false);
-    key.used += 1;
-    return key;
+    const long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[*n] || (point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) return -1;
+    return point;
 }
 
-bool locale_is_utf8(const char* lc_all, const char* lc_ctype, const char* lang) {
-    for (const char* name : {lc_all, lc_ctype, lang})
-        if (name != nullptr && name[0] != '\0') return names_utf8(name);
-    return false;
-}
-
-int encode_char(int code, bool utf8, unsigned char out[3]) {
-    if (code < 0 || code > 255) return 0;
-    const bool control = (code < 32 && code != '\n') || (code >= 127 && code < 160);
-    if (!utf8) {
-        out[0] = control ? '.' : static_cast<unsigned char>(code);
-        return 1;
-    }
-    unsigned int point = static_cast<unsigned int>(code);
-    if (code < 32 && code != '\n')
-        point = 0x2400 + point;  // the control pictures: U+2400 .. U+241F
-    else if (code == 127)
-        point = 0x2421;  // the picture for delete
-    else if (control)
-        point = 0x2592;  // C1 controls have no pictures: a medium shade
+int utf8_encode(unsigned long point, unsigned char* out) {
     if (point < 0x80) {
         out[0] = static_cast<unsigned char>(point);
         return 1;
@@ -191,4 +175,107 @@ int encode_char(int code, bool utf8, unsigned char out[3]) {
     out[1] = static_cast<unsigned char>(0x80 | ((point >> 6) & 0x3F));
     out[2] = static_cast<unsigned char>(0x80 | (point & 0x3F));
     return 3;
+}
+
+// The control pictures U+2400 .. U+241F and U+2421 for C0 and delete; C1
+// controls have no pictures: a medium shade.
+unsigned long control_picture(unsigned int code) {
+    if (code < 32) return 0x2400 + code;
+    return code == 127 ? 0x2421 : 0x2592;
+}
+
+bool contains(const char* haystack, const char* needle) { return std::strstr(haystack, needle) != nullptr; }
+
+Charset charset_of_name(const char* locale) {
+    char lower[64] = {};
+    for (int i = 0; i < 63 && locale[i] != '\0'; ++i)
+        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(locale[i])));
+    if (contains(lower, "utf-8") || contains(lower, "utf8")) return Charset::UTF8;
+    for (const char* latin1 : {"8859-1", "88591"}) {
+        const char* at = std::strstr(lower, latin1);
+        if (at != nullptr && !std::isdigit(static_cast<unsigned char>(at[std::strlen(latin1)]))) return Charset::LATIN1;
+    }
+    return Charset::ASCII;
+}
+
+}  // namespace
+
+KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool more_may_follow) {
+    if (d->mode != KeyDecoder::GROUND) {
+        if (length <= 0) {
+            if (!more_may_follow) d->mode = KeyDecoder::GROUND;  // nothing more came: give up on it
+            return need_more();
+        }
+        const int used = d->mode == KeyDecoder::IN_CONTROL ? skip_control(d, b, length) : skip_string(d, b, length);
+        if (used > 0) return swallow(used);
+        if (d->mode != KeyDecoder::GROUND) {  // an Escape that may begin the string's end
+            if (more_may_follow) return need_more();
+            d->mode = KeyDecoder::GROUND;
+        }
+    }
+    if (length <= 0) return need_more();
+    const unsigned char c = b[0];
+    if (c == 0x7F) return one(1, 8);  // Backspace, as the key's own code
+    if (c != KEY_ESCAPE) {
+        // A character of several bytes is one key when all of it is here; a
+        // terminal sends a character's bytes together.
+        int n = 0;
+        const long point = utf8_decode(b, length, &n);
+        return point >= 0 ? one(n, static_cast<int>(point)) : one(1, c);
+    }
+    if (length == 1) return more_may_follow ? need_more() : one(1, KEY_ESCAPE);
+    if (b[1] == '[') return control_sequence(d, b, length, more_may_follow);
+    if (b[1] == 'O') return ss3(d, b, length, more_may_follow);
+    if (starts_string(b[1])) {
+        // Alone, Alt with that key; followed by more, a terminal's reply.
+        if (length == 2) return more_may_follow ? need_more() : one(2, b[1]);
+        d->mode = KeyDecoder::IN_STRING;
+        return swallow(2 + skip_string(d, b + 2, length - 2));
+    }
+    if (b[1] == KEY_ESCAPE || b[1] < 0x20) return one(1, KEY_ESCAPE);  // Escape, then another key
+    // Alt with a character key: the key itself.
+    KeyDecode key = decode_key(d, b + 1, length - 1, false);
+    key.used += 1;
+    return key;
+}
+
+Charset charset_of_locale(const char* lc_all, const char* lc_ctype, const char* lang) {
+    for (const char* name : {lc_all, lc_ctype, lang})
+        if (name != nullptr && name[0] != '\0') return charset_of_name(name);
+    return Charset::ASCII;
+}
+
+int encode_char(int code, Charset charset, unsigned char out[3]) {
+    if (code < 0 || code > 255) return 0;
+    const bool control = (code < 32 && code != '\n') || (code >= 127 && code < 160);
+    if (charset == Charset::UTF8) return utf8_encode(control ? control_picture(static_cast<unsigned>(code)) : static_cast<unsigned>(code), out);
+    if (control)
+        out[0] = '.';
+    else if (code >= 160 && charset == Charset::ASCII)
+        out[0] = '#';  // the bright end of the scale, and still one cell
+    else
+        out[0] = static_cast<unsigned char>(code);
+    return 1;
+}
+
+int visible_text_char(const unsigned char* text, int length, Charset charset, unsigned char out[4], int* used) {
+    *used = 1;
+    const unsigned char c = text[0];
+    if (charset != Charset::UTF8) {
+        const bool shown = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && charset == Charset::LATIN1);
+        out[0] = shown ? c : '?';
+        return 1;
+    }
+    if (c < 0x20 || c == 0x7F) return utf8_encode(control_picture(c), out);  // a line feed too
+    if (c < 0x80) {
+        out[0] = c;
+        return 1;
+    }
+    int n = 0;
+    const long point = utf8_decode(text, length, &n);
+    if (point < 0) return utf8_encode(0xFFFD, out);  // a byte that is no character
+    *used = n;
+    if (point < 0xA0) return utf8_encode(control_picture(static_cast<unsigned>(point)), out);
+    std::memcpy(out, text, static_cast<std::size_t>(n));
+    return n;
 }

@@ -1,9 +1,12 @@
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "host.h"
+#include "posix/terminal.h"
 
 void print_text(const char* format, ...) {
+    flush_terminal_output();
     va_list args;
     va_start(args, format);
     std::vprintf(format, args);
@@ -11,6 +14,22 @@ void print_text(const char* format, ...) {
     std::fflush(stdout);
 }
 
+void print_untrusted(const char* text) {
+    flush_terminal_output();
+    const auto* at = reinterpret_cast<const unsigned char*>(text);
+    int left = static_cast<int>(std::strlen(text));
+    while (left > 0) {
+        unsigned char shown[4];
+        int used = 1;
+        const int n = visible_text_char(at, left, terminal_charset(), shown, &used);
+        std::fwrite(shown, 1, static_cast<std::size_t>(n), stdout);
+        at += used;
+        left -= used;
+    }
+    std::fflush(stdout);
+}
+
 void show_warning(const char* text, const char* caption) {
+    flush_terminal_output();
     std::fprintf(stderr, "%s: %s\n", caption, text);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "host.h"
+#include "posix/terminal.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ void run_command(const char* text) {
     if (text == nullptr || std::strncmp(text, START, sizeof START - 1) != 0) return;
     const char* file = text + sizeof START - 1;
     if (file[0] == '\0' || !graphical_session()) return;
+    flush_terminal_output();
 
     // Two forks: the middle child ends at once and is reaped here, so the
     // viewer belongs to init, is never waited for and never left a zombie.

@@ -1,0 +1,165 @@
+#include "posix/signals.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace signal_shared {
+
+int tty_fd = -1;
+termios saved_settings;
+volatile sig_atomic_t saved_valid = 0;
+volatile sig_atomic_t raw_active = 0;
+char temp_name[TEMP_NAME_SIZE];
+volatile sig_atomic_t temp_name_set = 0;
+
+}  // namespace signal_shared
+
+using namespace signal_shared;
+
+namespace {
+
+sigset_t handled;  // the signals our handlers catch; each handler blocks them all
+sigset_t ignored;  // the signals that were ignored when the program started
+
+// Signals whose default action does not end the program (or that the host
+// treats apart: SIGXFSZ is ignored so that a write past the size limit fails
+// and is reported).
+bool ends_program(int sig) {
+    switch (sig) {
+        case SIGKILL: case SIGSTOP: case SIGTSTP: case SIGTTIN: case SIGTTOU: case SIGCONT:
+        case SIGCHLD: case SIGURG: case SIGWINCH: case SIGXFSZ:
+#ifdef SIGINFO
+        case SIGINFO:
+#endif
+            return false;
+        default:
+            return true;
+    }
+}
+
+bool in_foreground() { return tty_fd >= 0 && tcgetpgrp(tty_fd) == getpgrp(); }
+
+// TCSANOW: keys typed ahead stay for whoever reads next. SIGTTOU is blocked,
+// since tcsetattr from a background process would stop it.
+void set_settings(const termios* settings) {
+    sigset_t block, old;
+    sigemptyset(&block);
+    sigaddset(&block, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &block, &old);
+    tcsetattr(tty_fd, TCSANOW, settings);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+void remove_temp_file() {
+    if (!temp_name_set) return;
+    unlink(temp_name);
+    temp_name_set = 0;
+}
+
+// Ending signals: leave nothing half-written, put the terminal back, then die
+// of the same signal so the parent sees the usual status. SA_RESETHAND has put
+// the default action back; the signal raised here waits, blocked, until the
+// handler returns.
+void on_ending_signal(int sig) {
+    remove_temp_file();
+    const int was_raw = raw_active;
+    restore_terminal();
+    // Shells start a fresh line themselves after Ctrl+C, but print their
+    // report of these ("Quit", "Terminated") wherever the cursor is.
+    if (was_raw && (sig == SIGQUIT || sig == SIGTERM)) {
+        const ssize_t ignored_result = write(tty_fd, "\n", 1);
+        (void)ignored_result;
+    }
+    raise(sig);
+}
+
+void install(int sig, void (*handler)(int), int flags) {
+    struct sigaction action{};
+    action.sa_handler = handler;
+    action.sa_mask = handled;
+    action.sa_flags = flags;
+    sigaction(sig, &action, nullptr);
+}
+
+void on_stop(int) {
+    const int saved_errno = errno;
+    restore_terminal();
+    signal(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);  // stops here; SIGCONT brings us back
+    install(SIGTSTP, on_stop, SA_RESTART);
+    errno = saved_errno;
+}
+
+void on_continue(int) {
+    const int saved_errno = errno;
+    enter_raw_mode();
+    errno = saved_errno;
+}
+
+}  // namespace
+
+void install_signal_handlers() {
+    sigemptyset(&handled);
+    sigemptyset(&ignored);
+#ifdef SIGRTMAX
+    const int last = SIGRTMAX;
+#else
+    const int last = NSIG - 1;
+#endif
+    for (int sig = 1; sig <= last; ++sig) {
+        struct sigaction current{};
+        if (sigaction(sig, nullptr, &current) != 0) continue;  // reserved by the C library
+        if (current.sa_handler == SIG_IGN) {
+            sigaddset(&ignored, sig);
+            continue;
+        }
+        if (ends_program(sig) || sig == SIGTSTP || sig == SIGCONT) sigaddset(&handled, sig);
+    }
+    for (int sig = 1; sig <= last; ++sig) {
+        if (!sigismember(&handled, sig)) continue;
+        if (sig == SIGTSTP)
+            install(sig, on_stop, SA_RESTART);
+        else if (sig == SIGCONT)
+            install(sig, on_continue, SA_RESTART);
+        else
+            install(sig, on_ending_signal, SA_RESETHAND);
+    }
+}
+
+bool ignored_at_start(int sig) { return sigismember(&ignored, sig) == 1; }
+
+void block_signals(sigset_t* old) { sigprocmask(SIG_BLOCK, &handled, old); }
+
+void unblock_signals(const sigset_t* old) { sigprocmask(SIG_SETMASK, old, nullptr); }
+
+// Only what key input needs: no line editing, no echo, no flow control, keys
+// such as Enter as they are. Output processing stays, so a line feed on
+// standard output still starts the next line at column 0; Ctrl+C, Ctrl+Z and
+// Ctrl+\ still send their signals.
+void enter_raw_mode() {
+    if (!in_foreground()) return;
+    if (!raw_active) {
+        // Taken afresh each time: the user may have changed them while we were stopped.
+        saved_valid = 0;
+        if (tcgetattr(tty_fd, &saved_settings) != 0) return;
+        saved_valid = 1;
+    }
+    termios raw = saved_settings;
+    raw.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP);
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    raw_active = 1;  // before the change, so that a handler after it puts it back
+    set_settings(&raw);
+}
+
+void restore_terminal() {
+    if (!raw_active || !saved_valid) return;
+    set_settings(&saved_settings);
+    raw_active = 0;
+}
