@@ -61,22 +61,31 @@ termios cooked_settings() {
     return t;
 }
 
-PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                        const std::string& dir, const termios& settings) {
+PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std::string>& env, const termios& settings) {
     PtyProcess p;
     winsize size{50, 132, 0, 0};
     termios t = settings;
     p.pid = forkpty(&p.master, nullptr, &t, &size);
     if (p.pid == 0) {
         apply_env(env);
-        if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        body();
+        _exit(0);
     }
     return p;
+}
+
+PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                        const std::string& dir, const termios& settings) {
+    return start_in_pty(
+        [&] {
+            if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        },
+        env, settings);
 }
 
 bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_t from) {
@@ -87,6 +96,12 @@ bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_
         if (left <= 0) return false;
         if (!read_some(p, static_cast<int>(left < 50 ? left : 50))) return p.output.find(text, from) != std::string::npos;
     }
+}
+
+void read_for(PtyProcess& p, int ms) {
+    const long long end = now_ms() + ms;
+    for (long long left = ms; left > 0; left = end - now_ms())
+        if (!read_some(p, static_cast<int>(left))) return;
 }
 
 void send_keys(PtyProcess& p, const std::string& bytes) {
@@ -151,15 +166,12 @@ void finish(PtyProcess& p) {
 }
 
 std::string run_in_pty(const std::function<void()>& body, const std::vector<std::string>& env) {
-    PtyProcess p;
-    termios t = cooked_settings();
-    p.pid = forkpty(&p.master, nullptr, &t, nullptr);
-    if (p.pid == 0) {
-        apply_env(env);
-        body();
-        std::fflush(stdout);
-        _exit(0);
-    }
+    PtyProcess p = start_in_pty(
+        [&] {
+            body();
+            std::fflush(stdout);
+        },
+        env, cooked_settings());
     wait_exit(p, 30000);
     finish(p);
     return p.output;

@@ -26,10 +26,19 @@ termios cooked_settings();
 PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                         const std::string& dir, const termios& settings);
 
+// Runs `body` in a child process whose controlling terminal is a fresh pty
+// with `settings`, `env` applied as for spawn_in_pty; the child ends when
+// body returns.
+PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std::string>& env, const termios& settings);
+
 // Reads until `text` appears in the output at or after `from`; false on timeout.
 bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_t from = 0);
 
 void send_keys(PtyProcess& p, const std::string& bytes);
+
+// Reads what the process writes for `ms` milliseconds, so that it never
+// blocks on a full terminal while the test waits for something else.
+void read_for(PtyProcess& p, int ms);
 
 // Waits for the process to end, reading its output; the wait status, or -1
 // when it did not end in time (it is killed then).

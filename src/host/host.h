@@ -88,6 +88,8 @@ enum class SaveResult { SAVED, OPEN_FAILED, WRITE_FAILED };
 // then given the name, replacing whatever had it (a link there is replaced, not
 // followed). On SAVED the file is on the disk. On a failure, and when the
 // program is ended by a signal meanwhile, neither the temporary file nor a
-// partial file under the name is left, and a file that had the name is
-// untouched. OPEN_FAILED: the temporary file could not be created.
+// partial file under the name is left; a file that had the name is untouched,
+// unless only the flush of the directory failed, when the name is removed
+// too, since it might not survive a crash. OPEN_FAILED: the temporary file
+// could not be created.
 SaveResult save_file(const char* name, const unsigned char* data, std::size_t size);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host.h"
+#include "posix/sys.h"
 #include "support.h"
 
 namespace {
@@ -68,6 +69,29 @@ TEST(Preview, SmallExtentsShowWhatThereIs) {
         },
         UTF8_TERMINAL));
     EXPECT_EQ(codes, (std::vector<int>{0, 90, 0, '\n', 0, 0, 0, '\n', '\n'}));
+}
+
+int writes = 0;
+ssize_t counted_write(int fd, const void* data, size_t size) {
+    ++writes;
+    return SYS_REAL.write(fd, data, size);
+}
+
+TEST(Preview, IsWrittenALineAtATime) {
+    // A line feed, then 50 rows and one more line feed, as after P: one write
+    // per line, not one per character.
+    const std::string out = run_in_pty(
+        [] {
+            host_start();
+            clear_grid();
+            sys_calls.write = counted_write;
+            put_char('\n');
+            show_progress(GRID_WIDTH, GRID_HEIGHT);
+            sys_calls = SYS_REAL;
+            print_text("writes=%d\n", writes);
+        },
+        UTF8_TERMINAL);
+    EXPECT_NE(out.find("writes=52\r\n"), std::string::npos) << out.substr(out.size() > 40 ? out.size() - 40 : 0);
 }
 
 }  // namespace

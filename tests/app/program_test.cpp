@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -47,6 +49,25 @@ std::string picture_name_after(const std::string& text, std::size_t prefix_end, 
     return name;
 }
 
+// The code points of UTF-8 text; -1 for each byte that is no part of a
+// well-formed character.
+std::vector<long> code_points(const std::string& text) {
+    std::vector<long> points;
+    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0, n = text.size(); i < n;) {
+        const int length = b[i] < 0x80 ? 1 : b[i] >= 0xC2 && b[i] < 0xE0 ? 2 : b[i] >= 0xE0 && b[i] < 0xF0 ? 3 : 0;
+        long point = length == 1 ? b[i] : b[i] & (0xFF >> (length + 1));
+        bool ok = length > 0 && i + static_cast<std::size_t>(length) <= n;
+        for (int k = 1; ok && k < length; ++k) {
+            ok = (b[i + static_cast<std::size_t>(k)] & 0xC0) == 0x80;
+            point = (point << 6) | (b[i + static_cast<std::size_t>(k)] & 0x3F);
+        }
+        points.push_back(ok ? point : -1);
+        i += ok ? static_cast<std::size_t>(length) : 1;
+    }
+    return points;
+}
+
 // A working directory for the program, and a stand-in viewer opener that
 // logs each file it is asked to open.
 class ProgramTest : public testing::Test {
@@ -68,9 +89,22 @@ protected:
                 "PATH=" + root_ + "/bin:/usr/bin:/bin"};
     }
 
-    void start(const std::vector<std::string>& argv = {PIXELGROW}) {
-        p_ = spawn_in_pty(argv, env(), work_, cooked_settings());
+    void start(const std::vector<std::string>& argv = {PIXELGROW}, const std::vector<std::string>& more_env = {}) {
+        std::vector<std::string> e = env();
+        e.insert(e.end(), more_env.begin(), more_env.end());
+        p_ = spawn_in_pty(argv, e, work_, cooked_settings());
         ASSERT_TRUE(wait_for(p_, INTRO, 10000)) << p_.output;
+    }
+
+    // Waits until the working directory holds exactly one finished picture; its name.
+    std::string wait_picture_file(int timeout_ms) {
+        for (int waited = 0; waited < timeout_ms; waited += 20) {
+            const std::vector<std::string> names = files();
+            if (names.size() == 1 && names[0].size() > 4 && names[0].compare(names[0].size() - 4, 4, ".bmp") == 0)
+                return names[0];
+            read_for(p_, 20);
+        }
+        return "";
     }
 
     std::vector<std::string> files() const { return list_files(work_); }
@@ -302,6 +336,118 @@ TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
         EXPECT_EQ(stat((work_ + "/" + name).c_str(), &st), 0) << name;
         EXPECT_EQ(st.st_size, 480054);
     }
+}
+
+TEST_F(ProgramTest, ADirectoryNameCannotCommandTheTerminal) {
+    // A title change, a hidden cursor and C1 controls, raw and as UTF-8.
+    work_ = root_ + "/x\x1b]2;PWNED\a\x1b[?25l\xc2\x9b\x9b";
+    ASSERT_EQ(mkdir(work_.c_str(), 0755), 0);
+    start();
+    send_during_growth("q");
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops));
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    const std::string shown = root_ + "/x\xe2\x90\x9b]2;PWNED\xe2\x90\x87\xe2\x90\x9b[?25l\xe2\x96\x92\xef\xbf\xbd";
+    EXPECT_EQ(p_.output.compare(INTRO.size(), shown.size() + 2, shown + "\r\n"), 0) << p_.output.substr(0, 300);
+    // Well-formed UTF-8 with no control but line feeds and carriage returns:
+    // nothing the terminal would obey.
+    for (long code : code_points(p_.output)) {
+        if (code == '\r' || code == '\n') continue;
+        ASSERT_TRUE(code >= 0x20 && code != 0x7F && (code < 0x80 || code >= 0xA0)) << code;
+    }
+    EXPECT_EQ(p_.output.find("PWNED\a"), std::string::npos);
+}
+
+TEST_F(ProgramTest, InTheCLocaleEveryPreviewRowIsEightyCells) {
+    start({PIXELGROW}, {"LC_ALL=C"});
+    send_during_growth("p");
+    const std::size_t sent = p_.output.size();
+    ASSERT_TRUE(wait_for(p_, MENU, 10000, sent));
+    const std::size_t menu = p_.output.find(MENU, sent);
+    const std::size_t rows_size = 50 * 82 + 2;  // each row and its line end, then the extra line end
+    ASSERT_GE(menu, rows_size);
+    const std::string rows = p_.output.substr(menu - rows_size, rows_size);
+    for (int y = 0; y < 50; ++y) {
+        const std::string row = rows.substr(static_cast<std::size_t>(y) * 82, 82);
+        EXPECT_EQ(row.substr(80), "\r\n") << "row " << y;
+        for (char c : row.substr(0, 80)) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "row " << y << ": " << testing::PrintToString(row);
+    }
+    EXPECT_EQ(rows.substr(rows_size - 2), "\r\n");
+    send_keys(p_, "q");
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(menu, &locii, &loops));
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+}
+
+TEST_F(ProgramTest, AKeyTypedBeforeTheStartIsActedOn) {
+    p_ = spawn_in_pty({"/bin/sh", "-c", std::string("sleep 1; exec ") + PIXELGROW}, env(), work_, cooked_settings());
+    send_keys(p_, "q");  // typed while the shell still sleeps
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops)) << p_.output;
+    EXPECT_EQ(loops, 1);  // stopped at the first poll
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+TEST_F(ProgramTest, WithStandardOutputClosedNothingIsWrittenToIt) {
+    p_ = spawn_in_pty({"/bin/sh", "-c", std::string("exec ") + PIXELGROW + " >&-"}, env(), work_, cooked_settings());
+    const std::string name = wait_picture_file(PICTURE_MS);
+    ASSERT_FALSE(name.empty()) << p_.output;
+    char fd1[64];
+    std::snprintf(fd1, sizeof fd1, "/proc/%d/fd/1", static_cast<int>(p_.pid));
+    EXPECT_NE(access(fd1, F_OK), 0) << "descriptor 1 was opened";
+    ASSERT_TRUE(wait_for(p_, "\r\n\r\n", 5000));  // the preview went to the terminal
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(p_.output.find("Generating"), std::string::npos);
+    EXPECT_EQ(p_.output.find("locii"), std::string::npos);
+    const std::string file = read_file(work_ + "/" + name);
+    ASSERT_EQ(file.size(), 480054u);
+    EXPECT_EQ(file.substr(0, 2), "BM");
+    EXPECT_EQ(files(), std::vector<std::string>{name});
+}
+
+TEST_F(ProgramTest, AClosedTerminalEndsTheProgramWithNoFurtherPicture) {
+    // With hang-ups ignored, as under nohup, the lost terminal itself ends it.
+    start({"/bin/sh", "-c", std::string("trap '' HUP; exec ") + PIXELGROW});
+    ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
+    close(p_.master);
+    p_.master = -1;
+    int status = 0;
+    for (int i = 0; i < 1000 && waitpid(p_.pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGHUP) << "status " << status;
+    if (WIFEXITED(status) || WIFSIGNALED(status)) p_.pid = -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    EXPECT_EQ(read_file(launches_path()), "");
+}
+
+TEST_F(ProgramTest, EndedWhileThePictureIsFlushedToDiskItLeavesNothing) {
+    // strace holds every flush to the disk for four seconds; SIGTERM comes
+    // while the first one waits.
+    ASSERT_EQ(std::system("strace -o /dev/null true 2>/dev/null"), 0) << "strace is needed (Debian package strace)";
+    const std::string pid_file = root_ + "/pid";
+    start({"/usr/bin/strace", "-f", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_enter=4000000",
+           "/bin/sh", "-c", "echo $$ > '" + pid_file + "'; exec " + PIXELGROW});
+    bool temporary = false;
+    for (int waited = 0; waited < PICTURE_MS && !temporary; waited += 10) {
+        for (const std::string& name : files()) temporary |= name.find(".tmp") != std::string::npos;
+        if (!temporary) read_for(p_, 10);
+    }
+    ASSERT_TRUE(temporary) << "no picture was being written: " << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
+    const auto sent = std::chrono::steady_clock::now();
+    kill(std::atoi(read_file(pid_file).c_str()), SIGTERM);
+    const int status = wait_exit(p_, 20000);
+    EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status)) << status;
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2)) << "the flush was not held up";
+    EXPECT_EQ(p_.output.find("Successfully"), std::string::npos);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+    EXPECT_EQ(read_file(launches_path()), "");
 }
 
 }  // namespace

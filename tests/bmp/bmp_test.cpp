@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "grid.h"
 #include "host.h"
+#include "posix/sys.h"
 #include "support.h"
 
 namespace {
@@ -194,6 +196,85 @@ TEST_F(BmpTest, AWriteThatFailsPartWayLeavesNoFile) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "write_image should have returned 0";
     EXPECT_EQ(said, "ERROR: Could not write BMP file in write_image()!\n\n");
     EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+// Each call that can fail on the way to the disk, made to fail once: the
+// write is reported as failed and nothing is left in the directory.
+int failing_fsync_file(int fd) {
+    struct stat st{};
+    fstat(fd, &st);
+    if (S_ISDIR(st.st_mode)) return SYS_REAL.fsync(fd);
+    errno = EIO;
+    return -1;
+}
+int failing_fsync_directory(int fd) {
+    struct stat st{};
+    fstat(fd, &st);
+    if (!S_ISDIR(st.st_mode)) return SYS_REAL.fsync(fd);
+    errno = EIO;
+    return -1;
+}
+ssize_t failing_write(int, const void*, size_t) {
+    errno = ENOSPC;
+    return -1;
+}
+ssize_t short_writes_then_failing(int fd, const void* data, size_t size) {
+    static int calls = 0;
+    if (++calls % 3 == 0) {
+        errno = EIO;
+        return -1;
+    }
+    return SYS_REAL.write(fd, data, size < 1000 ? size : 1000);
+}
+int failing_close(int fd) {
+    SYS_REAL.close(fd);
+    errno = EIO;
+    return -1;
+}
+int failing_rename(const char*, const char*) {
+    errno = EXDEV;
+    return -1;
+}
+int failing_open(const char*, int, mode_t) {
+    errno = EACCES;
+    return -1;
+}
+
+TEST_F(BmpTest, EveryFailureOnTheWayToTheDiskIsReportedAndLeavesNothing) {
+    fill_pattern();
+    struct Injected {
+        const char* name;
+        void (*inject)(SysCalls&);
+        const char* said;
+    };
+    const char* write_error = "ERROR: Could not write BMP file in write_image()!\n\n";
+    const Injected cases[] = {
+        {"flushing the file", [](SysCalls& c) { c.fsync = failing_fsync_file; }, write_error},
+        {"flushing the directory", [](SysCalls& c) { c.fsync = failing_fsync_directory; }, write_error},
+        {"writing", [](SysCalls& c) { c.write = failing_write; }, write_error},
+        {"writing, part way", [](SysCalls& c) { c.write = short_writes_then_failing; }, write_error},
+        {"closing", [](SysCalls& c) { c.close = failing_close; }, write_error},
+        {"renaming", [](SysCalls& c) { c.rename = failing_rename; }, write_error},
+        {"creating", [](SysCalls& c) { c.open = failing_open; },
+         "ERROR: Could not open/create BMP file in write_image()!\n\n"},
+    };
+    for (const Injected& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.inject(sys_calls);
+        char name[BMP_NAME_SIZE];
+        int result = -1;
+        const std::string said = write_and_capture(&result, name);
+        sys_calls = SYS_REAL;
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(said, c.said);
+        EXPECT_EQ(files(), std::vector<std::string>{});
+    }
+    // And with every call as it is, the picture is there.
+    char name[BMP_NAME_SIZE];
+    int result = 0;
+    write_and_capture(&result, name);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(files(), std::vector<std::string>{name});
 }
 
 }  // namespace

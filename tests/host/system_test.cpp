@@ -188,4 +188,13 @@ TEST(Clock, SleepLastsTheFullTimeAcrossSignals) {
     EXPECT_GE(to - from, 29);  // the program's own clock saw it too
 }
 
+TEST(Clock, DifferencesHoldAcrossTheWrapOfTheMillisecondCount) {
+    const std::int32_t max = INT32_MAX, min = INT32_MIN;
+    const std::int32_t pairs[][3] = {  // earlier, later, the difference
+        {0, 1500, 1500}, {max - 9, min + 30, 40}, {max, min, 1}, {-1, 0, 1}, {min + 5, min + 5, 0},
+        {max - 999, min + 999'000, 1'000'000},
+    };
+    for (const auto& p : pairs) EXPECT_EQ(ms_between(p[0], p[1]), p[2]) << p[0] << " to " << p[1];
+}
+
 }  // namespace

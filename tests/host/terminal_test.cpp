@@ -12,8 +12,13 @@ namespace {
 
 using std::chrono::milliseconds;
 
-PtyProcess start_probe(const std::string& mode, const std::vector<std::string>& env = {"LANG=C.UTF-8", "LC_ALL"}) {
-    PtyProcess p = spawn_in_pty({KEY_PROBE, mode}, env, "", cooked_settings());
+const std::vector<std::string> UTF8 = {"LANG=C.UTF-8", "LC_ALL"};
+
+// The probe in `mode`, with its further arguments, once it is ready for keys.
+PtyProcess start_probe(const std::string& mode, const std::vector<std::string>& args = {}) {
+    std::vector<std::string> argv{KEY_PROBE, mode};
+    argv.insert(argv.end(), args.begin(), args.end());
+    PtyProcess p = spawn_in_pty(argv, UTF8, "", cooked_settings());
     EXPECT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
     return p;
 }
@@ -49,20 +54,63 @@ TEST(Terminal, LoneEscapeAndSplitSequences) {
         PtyProcess p = start_probe(mode);
         expect_keys(p, "\x1b", "key 27\r\n");
         expect_keys(p, "p", "key 112\r\n");  // typed after the Escape was settled
-        // A sequence whose bytes come in two reads is still one key.
-        std::size_t from = p.output.size();
-        send_keys(p, "\x1b[");
-        std::this_thread::sleep_for(milliseconds(5));
-        send_keys(p, "5~");
-        EXPECT_TRUE(wait_for(p, "key 224\r\nkey 73\r\n", 5000, from)) << p.output.substr(from);
         // An unknown sequence leaves nothing behind, not even an Escape.
-        from = p.output.size();
+        const std::size_t from = p.output.size();
         send_keys(p, "\x1b[99~");
         expect_keys(p, "x", "key 120\r\n");
         EXPECT_EQ(p.output.find("key 27", from), std::string::npos) << p.output.substr(from);
         EXPECT_EQ(wait_exit(p, 5000), 0);
         finish(p);
     }
+}
+
+TEST(Terminal, ASequenceSplitAcrossReadsIsOneKey) {
+    // The Escape wait is long here, so that no stall of a loaded machine
+    // between the two writes can settle the start on its own.
+    for (const char* mode : {"read", "poll"}) {
+        SCOPED_TRACE(mode);
+        PtyProcess p = start_probe(mode, {"5000"});
+        const std::size_t from = p.output.size();
+        send_keys(p, "\x1b[");
+        std::this_thread::sleep_for(milliseconds(5));
+        send_keys(p, "5~");
+        EXPECT_TRUE(wait_for(p, "key 224\r\nkey 73\r\n", 5000, from)) << p.output.substr(from);
+        send_keys(p, "x");
+        EXPECT_EQ(wait_exit(p, 5000), 0);
+        EXPECT_EQ(p.output.find("key 27", from), std::string::npos) << p.output.substr(from);
+        finish(p);
+    }
+}
+
+TEST(Terminal, LongSequencesAndTerminalRepliesGiveNoKey) {
+    for (const char* mode : {"read", "poll"}) {
+        SCOPED_TRACE(mode);
+        PtyProcess p = start_probe(mode);
+        const std::size_t from = p.output.size();
+        send_keys(p, "\x1b[1;2;3;4;5;6;7;8;9;10p");     // longer than any key, ending in p
+        send_keys(p, "\x1b[?64;1;2;6;9;15;18;21;22c");  // an identification reply
+        send_keys(p, "\x1b]11;rgb:0000/");              // a colour reply in two reads
+        std::this_thread::sleep_for(milliseconds(5));
+        send_keys(p, "0000/0000\x1b\\");
+        expect_keys(p, "x", "key 120\r\n");
+        EXPECT_EQ(wait_exit(p, 5000), 0);
+        EXPECT_EQ(p.output.substr(from), "key 120\r\n");
+        finish(p);
+    }
+}
+
+TEST(Terminal, AnEscapeThatWaitedIsSettledBeforeTheNextKeyIsRead) {
+    // Polled five times a second: the Escape is read at one poll, and the p
+    // typed after its wait has run out arrives by the next.
+    PtyProcess p = start_probe("poll", {"40", "200"});
+    const std::size_t from = p.output.size();
+    send_keys(p, "\x1b");
+    std::this_thread::sleep_for(milliseconds(300));
+    send_keys(p, "p");
+    EXPECT_TRUE(wait_for(p, "key 27\r\nkey 112\r\n", 5000, from)) << p.output.substr(from);
+    send_keys(p, "x");
+    EXPECT_EQ(wait_exit(p, 5000), 0);
+    finish(p);
 }
 
 TEST(Terminal, RawWhileRunningWithoutEchoButWithOutputProcessing) {
@@ -91,7 +139,8 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut) {
     };
     const Ending endings[] = {{"Ctrl+C", 0, "\x03", SIGINT},  {"Ctrl+\\", 0, "\x1c", SIGQUIT},
                               {"SIGTERM", SIGTERM, "", SIGTERM}, {"SIGHUP", SIGHUP, "", SIGHUP},
-                              {"crash", 0, "k", SIGABRT}};
+                              {"SIGUSR1", SIGUSR1, "", SIGUSR1}, {"SIGALRM", SIGALRM, "", SIGALRM},
+                              {"SIGVTALRM", SIGVTALRM, "", SIGVTALRM}, {"crash", 0, "k", SIGABRT}};
     for (const Ending& e : endings) {
         SCOPED_TRACE(e.name);
         PtyProcess p = start_probe(e.want_signal == SIGABRT ? "crash" : "read");
@@ -108,13 +157,95 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut) {
     }
 }
 
+TEST(Terminal, SettingsComeBackWhenTheProcessorTimeLimitIsReached) {
+    // Debian's sh leaves the terminal as the program left it.
+    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("ulimit -S -t 1; exec ") + KEY_PROBE + " spin"}, UTF8, "",
+                                cooked_settings());
+    ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+    const int status = wait_exit(p, 20000);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGXCPU);
+    EXPECT_TRUE(same_settings(current_settings(p), cooked_settings()));
+    finish(p);
+}
+
+TEST(Terminal, ASignalIgnoredAtStartStaysIgnored) {
+    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("trap '' HUP USR1; exec ") + KEY_PROBE + " read"}, UTF8, "",
+                                cooked_settings());
+    ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+    kill(p.pid, SIGHUP);
+    kill(p.pid, SIGUSR1);
+    expect_keys(p, "z", "key 122\r\n");  // still running, still reading keys
+    send_keys(p, "x");
+    EXPECT_EQ(wait_exit(p, 5000), 0);
+    EXPECT_TRUE(same_settings(current_settings(p), cooked_settings()));
+    finish(p);
+}
+
+TEST(Terminal, ALostTerminalEndsTheProgramAsAHangUp) {
+    // Closing the terminal sends a hang-up; with hang-ups ignored the lost
+    // terminal is found at the next read or poll.
+    for (const char* ignore : {"", "trap '' HUP; "})
+        for (const char* mode : {"read", "poll"}) {
+            SCOPED_TRACE(std::string(ignore) + mode);
+            PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string(ignore) + "exec " + KEY_PROBE + " " + mode}, UTF8,
+                                        "", cooked_settings());
+            ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+            close(p.master);
+            p.master = -1;
+            int status = 0;
+            for (int i = 0; i < 500 && waitpid(p.pid, &status, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(milliseconds(10));
+            if (ignore[0] == '\0') {
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
+            } else {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGHUP) << "status " << status;
+            }
+            if (!WIFEXITED(status) && !WIFSIGNALED(status)) finish(p);  // still running: kill it
+            p.pid = -1;
+        }
+}
+
+TEST(Terminal, BroughtToTheForegroundWithoutAContinueItTakesTheTerminal) {
+    // The probe starts in a process group of its own, in the background; the
+    // session leader then hands it the terminal without sending SIGCONT.
+    PtyProcess p = start_in_pty(
+        [] {
+            const pid_t probe = fork();
+            if (probe == 0) {
+                setpgid(0, 0);
+                execl(KEY_PROBE, KEY_PROBE, "poll", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            setpgid(probe, probe);
+            usleep(300000);
+            signal(SIGTTOU, SIG_IGN);
+            tcsetpgrp(STDIN_FILENO, probe);
+            int status = 0;
+            waitpid(probe, &status, 0);
+            _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 99);
+        },
+        UTF8, cooked_settings());
+    ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+    bool raw = false;
+    for (int i = 0; i < 300 && !raw; ++i) {
+        std::this_thread::sleep_for(milliseconds(10));
+        raw = (current_settings(p).c_lflag & ECHO) == 0;
+    }
+    EXPECT_TRUE(raw);
+    expect_keys(p, "x", "key 120\r\n");
+    EXPECT_EQ(wait_exit(p, 5000), 0);
+    EXPECT_EQ(p.output.find("x\r\nkey"), std::string::npos) << "typed keys must not echo: " << p.output;
+    finish(p);
+}
+
 TEST(Terminal, SuspendRestoresAndContinueMakesRawAgain) {
     // Under a job-control shell, as a user meets it: Ctrl+Z, the shell's own
     // prompt on a cooked terminal, then fg.
     const termios before = cooked_settings();
     PtyProcess p = spawn_in_pty(
         {"/bin/bash", "-c", "set -m; \"$0\" read; echo \"stopped=$?\"; read -r line; fg; echo \"exit=$?\"", KEY_PROBE},
-        {"LANG=C.UTF-8", "LC_ALL"}, "", before);
+        UTF8, "", before);
     ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
     EXPECT_FALSE(same_settings(current_settings(p), before));
     send_keys(p, "\x1a");  // Ctrl+Z

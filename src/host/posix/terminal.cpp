@@ -36,8 +36,6 @@ int code_next = 0;
 unsigned char out_bytes[4096];
 std::size_t out_length = 0;
 
-bool in_foreground() { return tty_fd >= 0 && tcgetpgrp(tty_fd) == getpgrp(); }
-
 // The terminal went away under us (the window closed, the line hung up): no
 // key will ever come, so the program ends as a hang-up would end it, unless
 // hang-ups were to be ignored.
@@ -58,6 +56,14 @@ bool in_foreground() { return tty_fd >= 0 && tcgetpgrp(tty_fd) == getpgrp(); }
 }
 
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
+
+// Whether the terminal is ours to read; a terminal that hung up says EIO.
+bool in_foreground() {
+    if (tty_fd < 0) return false;
+    const pid_t group = tcgetpgrp(tty_fd);
+    if (group < 0 && terminal_gone(errno)) end_for_lost_terminal();
+    return group == getpgrp();
+}
 
 // A program started in the background takes the terminal once it is found in
 // the foreground, whether or not it was continued on the way.
