@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "plain_growth.h"
 #include "random.h"
 
 namespace {
@@ -231,6 +232,24 @@ TEST(Growth, BatchOnAFullGridDoesNothing) {
     setSeed(4);
     grow_batch(GRID_WIDTH, GRID_HEIGHT);
     EXPECT_EQ(next(31), untouched);
+}
+
+TEST(Growth, WholePicturesAreThoseOfThePlainRule) {
+    // The engine draws through the generator's look-ahead and whole pairs at a
+    // time; the plain version steps once per draw and scans cell by cell.
+    for (std::int64_t seed : {std::int64_t{0}, std::int64_t{1}, std::int64_t{-7}, std::int64_t{1765000000}}) {
+        SCOPED_TRACE(seed);
+        setSeed(seed);
+        const Picture picture = grow_whole_picture();
+        plain::set_seed(seed);
+        testing::internal::CaptureStdout();
+        const int plain_loops = plain::grow_picture();
+        const std::string plain_output = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(picture.loops, plain_loops);
+        EXPECT_EQ(locii, plain::locii());
+        EXPECT_EQ(std::memcmp(picture.cells.data(), plain::grid_bytes(), picture.cells.size()), 0);
+        EXPECT_EQ(status_lines(picture.output).size(), status_lines(plain_output).size());
+    }
 }
 
 }  // namespace
