@@ -433,12 +433,18 @@ TEST_F(ProgramTest, EndedWhileThePictureIsFlushedToDiskItLeavesNothing) {
     const std::string pid_file = root_ + "/pid";
     start({"/usr/bin/strace", "-f", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_enter=4000000",
            "/bin/sh", "-c", "echo $$ > '" + pid_file + "'; exec " + PIXELGROW});
+    // Only a temporary file that holds the whole picture is being flushed;
+    // one still being written would end sooner.
     bool temporary = false;
     for (int waited = 0; waited < PICTURE_MS && !temporary; waited += 10) {
-        for (const std::string& name : files()) temporary |= name.find(".tmp") != std::string::npos;
+        for (const std::string& name : files()) {
+            struct stat st {};
+            temporary |= name.find(".tmp") != std::string::npos && stat((work_ + "/" + name).c_str(), &st) == 0 &&
+                         st.st_size == 480054;
+        }
         if (!temporary) read_for(p_, 10);
     }
-    ASSERT_TRUE(temporary) << "no picture was being written: " << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
+    ASSERT_TRUE(temporary) << "no picture was being flushed: " << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
     const auto sent = std::chrono::steady_clock::now();
     kill(std::atoi(read_file(pid_file).c_str()), SIGTERM);
     const int status = wait_exit(p_, 20000);
