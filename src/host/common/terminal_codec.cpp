@@ -177,8 +177,6 @@ int utf8_encode(unsigned long point, unsigned char* out) {
     return 3;
 }
 
-// The control pictures U+2400 .. U+241F and U+2421 for C0 and delete; C1
-// controls have no pictures: a medium shade.
 unsigned long control_picture(unsigned int code) {
     if (code < 32) return 0x2400 + code;
     return code == 127 ? 0x2421 : 0x2592;
@@ -245,10 +243,15 @@ Charset charset_of_locale(const char* lc_all, const char* lc_ctype, const char* 
     return Charset::ASCII;
 }
 
+unsigned visible_code_point(int code) {
+    const bool control = (code < 32 && code != '\n') || (code >= 127 && code < 160);
+    return control ? static_cast<unsigned>(control_picture(static_cast<unsigned>(code))) : static_cast<unsigned>(code);
+}
+
 int encode_char(int code, Charset charset, unsigned char out[3]) {
     if (code < 0 || code > 255) return 0;
     const bool control = (code < 32 && code != '\n') || (code >= 127 && code < 160);
-    if (charset == Charset::UTF8) return utf8_encode(control ? control_picture(static_cast<unsigned>(code)) : static_cast<unsigned>(code), out);
+    if (charset == Charset::UTF8) return utf8_encode(visible_code_point(code), out);
     if (control)
         out[0] = '.';
     else if (code >= 160 && charset == Charset::ASCII)

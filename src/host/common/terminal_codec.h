@@ -81,6 +81,12 @@ enum class Charset { UTF8, LATIN1, ASCII };
 // anything else, which is taken to show ASCII only.
 Charset charset_of_locale(const char* lc_all, const char* lc_ctype, const char* lang);
 
+// The character that shows `code` (ISO 8859-1, 0 .. 255): the code itself, or
+// for a control other than the line feed a visible stand-in: the control
+// pictures U+2400 .. U+241F and U+2421 for C0 and delete, a medium shade
+// U+2592 for C1, which have no pictures.
+unsigned visible_code_point(int code);
+
 // The bytes that show character `code` (ISO 8859-1, 0 .. 255) on a terminal,
 // one cell each. Codes the terminal would act on instead of showing (controls
 // other than the line feed) and codes the character set cannot show come out

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,4 +62,9 @@ void run_command(const char* text) {
     }
     while (waitpid(child, nullptr, 0) == -1 && errno == EINTR) {
     }
+}
+
+void show_warning(const char* text, const char* caption) {
+    flush_terminal_output();
+    std::fprintf(stderr, "%s: %s\n", caption, text);
 }

@@ -1,9 +1,10 @@
+// Text to standard output, the same for every host.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "common/output.h"
 #include "host.h"
-#include "posix/terminal.h"
 
 void print_text(const char* format, ...) {
     flush_terminal_output();
@@ -27,9 +28,4 @@ void print_untrusted(const char* text) {
         left -= used;
     }
     std::fflush(stdout);
-}
-
-void show_warning(const char* text, const char* caption) {
-    flush_terminal_output();
-    std::fprintf(stderr, "%s: %s\n", caption, text);
 }

@@ -1,0 +1,62 @@
+// Saving a file all or nothing: a new temporary file beside the final one,
+// flushed to the disk, then moved over the name in one step.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "host.h"
+#include "windows/shared.h"
+
+using namespace ctrl_shared;
+
+namespace {
+
+constexpr int TEMP_ATTEMPTS = 100;
+
+// Created only when no file has the name (not even a link), and recorded for
+// the control handler in the same step. FILE_SHARE_DELETE lets the handler
+// remove it while it is open.
+HANDLE create_temporary(const wchar_t* name) {
+    for (int attempt = 0; attempt < TEMP_ATTEMPTS; ++attempt) {
+        lock();
+        std::swprintf(temp_name, TEMP_NAME_SIZE, L"%ls.%d.tmp", name, attempt);
+        const HANDLE file = CreateFileW(temp_name, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = GetLastError();
+        temp_name_set = file != INVALID_HANDLE_VALUE;
+        unlock();
+        if (file != INVALID_HANDLE_VALUE || error != ERROR_FILE_EXISTS) return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+SaveResult save_file(const char* name, const unsigned char* data, std::size_t size) {
+    wchar_t final_name[TEMP_NAME_SIZE - 16];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, final_name, TEMP_NAME_SIZE - 16) == 0) return SaveResult::OPEN_FAILED;
+    const HANDLE file = create_temporary(final_name);
+    if (file == INVALID_HANDLE_VALUE) return SaveResult::OPEN_FAILED;
+    bool ok = write_all(file, data, size) && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    // rename() does not replace an existing file here; this does, at once,
+    // and the write-through flag has the new entry on the disk when it returns.
+    lock();
+    ok = ok && MoveFileExW(temp_name, final_name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) DeleteFileW(temp_name);
+    temp_name_set = false;
+    unlock();
+    return ok ? SaveResult::SAVED : SaveResult::WRITE_FAILED;
+}
