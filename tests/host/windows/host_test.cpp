@@ -1,0 +1,153 @@
+// The Windows host layer, as far as it needs no console: files, the working
+// directory, the clock, and the program's view of a missing console.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host.h"
+
+namespace {
+
+// A fresh working directory for one test, removed with what it holds.
+class InTempDir : public testing::Test {
+protected:
+    void SetUp() override {
+        char base[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, base), 0u);
+        dir_ = std::string(base) + "pixelgrow-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(GetTickCount64());
+        ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr)) << dir_;
+        ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, previous_), 0u);
+        ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(previous_);
+        for (const std::string& name : files()) {
+            const std::string path = dir_ + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
+        }
+        RemoveDirectoryA(dir_.c_str());
+    }
+
+    // The names in the directory, sorted as the listing gives them.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((dir_ + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::string name = found.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+        return names;
+    }
+
+    std::string dir_;
+    char previous_[MAX_PATH] = {};
+};
+
+std::string contents(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+SaveResult save(const char* name, const std::string& bytes) {
+    return save_file(name, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+using SaveFile = InTempDir;
+
+TEST_F(SaveFile, ReplacesAFileOfTheNameWholeAndLeavesNoTemporaryFile) {
+    std::ofstream("randImage1.bmp", std::ios::binary) << "an older picture";
+    std::string first(480054, '\0');
+    for (std::size_t i = 0; i < first.size(); ++i) first[i] = static_cast<char>(i * 7 + i / 256);
+    first[10] = '\n';  // binary: no line end is translated
+    first[11] = '\x1a';
+    ASSERT_EQ(save("randImage1.bmp", first), SaveResult::SAVED);
+    EXPECT_EQ(contents("randImage1.bmp"), first);
+    // A second picture in the same second takes the name again.
+    ASSERT_EQ(save("randImage1.bmp", "second"), SaveResult::SAVED);
+    EXPECT_EQ(contents("randImage1.bmp"), "second");
+    EXPECT_EQ(files(), std::vector<std::string>{"randImage1.bmp"});
+}
+
+TEST_F(SaveFile, FailuresLeaveNoFileBehind) {
+    EXPECT_EQ(save("no such folder\\picture.bmp", "bytes"), SaveResult::OPEN_FAILED);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    // A folder under the name cannot be replaced by a file: the written
+    // temporary file goes again and the folder stays.
+    ASSERT_TRUE(CreateDirectoryA("picture.bmp", nullptr));
+    EXPECT_EQ(save("picture.bmp", "bytes"), SaveResult::WRITE_FAILED);
+    EXPECT_EQ(files(), std::vector<std::string>{"picture.bmp"});
+    EXPECT_NE(GetFileAttributesA("picture.bmp") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+using WorkingDirectory = InTempDir;
+
+TEST_F(WorkingDirectory, FitsWithItsZeroOrIsEmpty) {
+    char expected[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, expected);
+    ASSERT_GT(length, 0u);
+    std::vector<char> buffer(length + 1, 'x');
+    current_directory(buffer.data(), static_cast<int>(length + 1));
+    EXPECT_EQ(std::string(buffer.data()), expected);
+    for (const int size : {static_cast<int>(length), 1}) {
+        buffer.assign(length + 1, 'x');
+        current_directory(buffer.data(), size);
+        EXPECT_EQ(buffer[0], '\0') << size;
+    }
+}
+
+TEST(Clock, WallTimeIsSecondsSince1970AndPausesLastTheirTime) {
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    EXPECT_LE(std::llabs(wall_time_seconds() - now), 2);
+    const std::int32_t from = elapsed_ms();
+    sleep_ms(30);
+    EXPECT_GE(ms_between(from, elapsed_ms()), 29);
+}
+
+// Runs in a process of its own without a console: this test starts itself
+// again, detached, and the copy checks that no key is ever waited for.
+constexpr char CHILD_VARIABLE[] = "PIXELGROW_TEST_WITHOUT_CONSOLE";
+constexpr DWORD CHILD_PASSED = 42;
+
+TEST(WithoutAConsole, NoKeyIsAvailableAndReadingOneGivesMinusOneAtOnce) {
+    if (std::getenv(CHILD_VARIABLE) != nullptr) {
+        host_start();
+        ASSERT_FALSE(key_available());
+        ASSERT_EQ(read_key(), -1);
+        ASSERT_EQ(read_key(), -1);
+        put_char('x');  // goes nowhere, and must not fail
+        ExitProcess(CHILD_PASSED);
+    }
+    wchar_t exe[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+    std::wstring command = L"\"" + std::wstring(exe) +
+                           L"\" --gtest_filter=WithoutAConsole.NoKeyIsAvailableAndReadingOneGivesMinusOneAtOnce";
+    ASSERT_TRUE(SetEnvironmentVariableA(CHILD_VARIABLE, "1"));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                                        nullptr, &startup, &child);
+    SetEnvironmentVariableA(CHILD_VARIABLE, nullptr);
+    ASSERT_TRUE(started) << GetLastError();
+    const DWORD waited = WaitForSingleObject(child.hProcess, 30000);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << "a key was waited for";
+    EXPECT_EQ(code, CHILD_PASSED);
+}
+
+}  // namespace
