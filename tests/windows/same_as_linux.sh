@@ -11,41 +11,46 @@ windows_program=$(realpath "$2")
 wine=${WINE:-/usr/lib/wine/wine64}
 pictures=2
 work=$(mktemp -d)
-trap 'pkill -f "$windows_program" 2>/dev/null || true; pkill -f "$linux_program" 2>/dev/null || true; rm -rf "$work"' EXIT
+# The running programs by their own whole command lines, never this
+# script's, which holds their names too.
+linux_running="^$linux_program\$"
+windows_running="^$windows_program\$"
+trap 'pkill -f "$windows_running" || true; pkill -f "$linux_running" || true; rm -rf "$work"' EXIT
 
 # Only the wall clock stands still: the pauses and the elapsed time run.
 export FAKETIME_DONT_FAKE_MONOTONIC=1
 
-run() {  # name, program...
-  local dir="$work/$1"
-  shift
+run() {  # name, how its process shows, program...
+  local name=$1 dir="$work/$1" running=$2
+  shift 2
   mkdir "$dir"
-  (cd "$dir" && exec faketime -f '2026-01-01 00:00:00' setsid "$@" </dev/null >out.txt 2>err.txt) &
+  # faketime's own word on the ending signal stays out of the program's errors.
+  (cd "$dir" && exec faketime -f '2026-01-01 00:00:00' sh -c 'exec setsid "$@" </dev/null >out.txt 2>err.txt' sh "$@" \
+    2>/dev/null) &
   local waited=0
-  until [ "$(grep -ac '^Successfully wrote' "$dir/out.txt" 2>/dev/null)" -ge $pictures ]; do
+  local written=0
+  until [ "$written" -ge $pictures ]; do
     sleep 0.1
     waited=$((waited + 1))
-    if [ $waited -gt 1200 ]; then echo "$1: no $pictures pictures in 120 s" >&2; exit 1; fi
+    if [ $waited -gt 1200 ]; then echo "$name: no $pictures pictures in 120 s" >&2; exit 1; fi
+    written=$(grep -ac '^Successfully wrote' "$dir/out.txt" 2>/dev/null || true)
   done
-  pkill -f "$(printf '%s' "${@: -1}")" || true
+  pkill -f "$running" || true
   wait || true
 }
 
 # Up to the summary of the last picture compared, with the line ends, the
 # directory line and the seconds made the same.
 texts() {
-  tr -d '\r' <"$1" | awk -v last=$pictures '
+  sed 's/\r$//' "$1" | awk -v last=$pictures '
     previous ~ /to the current directory:$/ { $0 = "<directory>" }
     { previous = $0; sub(/secs: [0-9]+$/, "secs: <n>"); print }
     /^locii = / && ++summaries == last { exit }'
 }
 
-run linux "$linux_program"
-run windows "$wine" "$windows_program"
+run linux "$linux_running" "$linux_program"
+run windows "$windows_running" "$wine" "$windows_program"
 status=0
-for dir in linux windows; do
-  ls "$work/$dir"/*.bmp >"$work/$dir.list" 2>/dev/null || true
-done
 picture=randImage1767225600.bmp
 if cmp "$work/linux/$picture" "$work/windows/$picture"; then
   echo "the same picture: $picture, $(stat -c %s "$work/windows/$picture") bytes"
@@ -61,8 +66,8 @@ else
   status=1
 fi
 for dir in linux windows; do
-  if [ "$(cat "$work/$dir.list" | wc -l)" -ne 1 ] || [ -s "$work/$dir/err.txt" ]; then
-    echo "$dir: unexpected files or errors: $(cat "$work/$dir.list") $(head -c 300 "$work/$dir/err.txt")" >&2
+  if [ "$(ls "$work/$dir")" != "$(printf '%s\n' err.txt out.txt $picture)" ] || [ -s "$work/$dir/err.txt" ]; then
+    echo "$dir: unexpected files or errors: $(ls "$work/$dir") $(head -c 300 "$work/$dir/err.txt")" >&2
     status=1
   fi
 done
