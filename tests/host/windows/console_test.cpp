@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,50 @@ TEST_F(Console, CharactersLandInTheCellsAsShownStandIns) {
     const COORD row{0, static_cast<SHORT>(after.dwCursorPosition.Y - 1)};
     ASSERT_TRUE(ReadConsoleOutputCharacterW(out_, cells, 6, row, &read));
     EXPECT_EQ(std::wstring(cells, read), (std::wstring{L'P', 0x241B, 0x2407, 0x2592, 0xE9, 0xFF}));
+}
+
+// Ctrl+C ends a program that waits for a key, through the console's own
+// handling after ours. This test starts itself again as that program, on the
+// same console, and keeps going itself.
+constexpr char CTRL_CHILD[] = "PIXELGROW_TEST_CTRL_CHILD";
+
+BOOL WINAPI keep_going(DWORD) { return TRUE; }
+
+TEST(ConsoleControl, CtrlCEndsAProgramWaitingForAKey) {
+    if (const char* ready = std::getenv(CTRL_CHILD)) {
+        host_start();
+        SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
+        read_key();
+        ExitProcess(7);  // a key came instead: wrong
+    }
+    const std::string ready = "pixelgrow-ready-" + std::to_string(GetCurrentProcessId());
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+    ASSERT_NE(event, nullptr);
+    wchar_t exe[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=ConsoleControl.*";
+    SetEnvironmentVariableA(CTRL_CHILD, ready.c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    const BOOL started =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableA(CTRL_CHILD, nullptr);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(WaitForSingleObject(event, 20000), WAIT_OBJECT_0) << "the copy never got ready";
+    SetConsoleCtrlHandler(keep_going, TRUE);
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    const DWORD waited = WaitForSingleObject(child.hProcess, 20000);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    CloseHandle(event);
+    SetConsoleCtrlHandler(keep_going, FALSE);
+    EXPECT_EQ(waited, WAIT_OBJECT_0) << "Ctrl+C did not end it";
+    // What the console's handling exits with: Windows says so; wine says 0.
+    EXPECT_TRUE(code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0) << code;
 }
 
 }  // namespace
