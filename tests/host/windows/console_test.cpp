@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host.h"
+#include "test_copy.h"
 
 namespace {
 
@@ -100,29 +101,16 @@ TEST(ConsoleControl, CtrlCEndsAProgramWaitingForAKey) {
     const std::string ready = "pixelgrow-ready-" + std::to_string(GetCurrentProcessId());
     const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
     ASSERT_NE(event, nullptr);
-    wchar_t exe[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=ConsoleControl.*";
-    SetEnvironmentVariableA(CTRL_CHILD, ready.c_str());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    const BOOL started =
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
-    SetEnvironmentVariableA(CTRL_CHILD, nullptr);
-    ASSERT_TRUE(started);
+    TestCopy copy("ConsoleControl.*", CTRL_CHILD, ready.c_str(), 0);
+    ASSERT_TRUE(copy.started);
     EXPECT_EQ(WaitForSingleObject(event, 20000), WAIT_OBJECT_0) << "the copy never got ready";
     SetConsoleCtrlHandler(keep_going, TRUE);
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
-    const DWORD waited = WaitForSingleObject(child.hProcess, 20000);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
     DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    CloseHandle(event);
+    const bool ended = copy.ended(20000, &code);
     SetConsoleCtrlHandler(keep_going, FALSE);
-    EXPECT_EQ(waited, WAIT_OBJECT_0) << "Ctrl+C did not end it";
+    CloseHandle(event);
+    ASSERT_TRUE(ended) << "Ctrl+C did not end it";
     // What the console's handling exits with: Windows says so; wine says 0.
     EXPECT_TRUE(code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0) << code;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host.h"
+#include "test_copy.h"
 
 namespace {
 
@@ -128,25 +129,10 @@ TEST(WithoutAConsole, NoKeyIsAvailableAndReadingOneGivesMinusOneAtOnce) {
         put_char('x');  // goes nowhere, and must not fail
         ExitProcess(CHILD_PASSED);
     }
-    wchar_t exe[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
-    std::wstring command = L"\"" + std::wstring(exe) +
-                           L"\" --gtest_filter=WithoutAConsole.NoKeyIsAvailableAndReadingOneGivesMinusOneAtOnce";
-    ASSERT_TRUE(SetEnvironmentVariableA(CHILD_VARIABLE, "1"));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                                        nullptr, &startup, &child);
-    SetEnvironmentVariableA(CHILD_VARIABLE, nullptr);
-    ASSERT_TRUE(started) << GetLastError();
-    const DWORD waited = WaitForSingleObject(child.hProcess, 30000);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+    TestCopy copy("WithoutAConsole.*", CHILD_VARIABLE, "1", DETACHED_PROCESS);
+    ASSERT_TRUE(copy.started) << GetLastError();
     DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    ASSERT_EQ(waited, WAIT_OBJECT_0) << "a key was waited for";
+    ASSERT_TRUE(copy.ended(30000, &code)) << "a key was waited for";
     EXPECT_EQ(code, CHILD_PASSED);
 }
 
