@@ -1,10 +1,10 @@
 // The Windows host layer, as far as it needs no console: files, the working
-// directory, the clock, and the program's view of a missing console.
+// directory, and the program's view of a missing console. (The clock is seen
+// in tests/windows/same_as_linux.sh: the same picture names as on Linux.)
 #include <windows.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -105,14 +105,6 @@ TEST_F(WorkingDirectory, FitsWithItsZeroOrIsEmpty) {
         current_directory(buffer.data(), size);
         EXPECT_EQ(buffer[0], '\0') << size;
     }
-}
-
-TEST(Clock, WallTimeIsSecondsSince1970AndPausesLastTheirTime) {
-    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
-    EXPECT_LE(std::llabs(wall_time_seconds() - now), 2);
-    const std::int32_t from = elapsed_ms();
-    sleep_ms(30);
-    EXPECT_GE(ms_between(from, elapsed_ms()), 29);
 }
 
 // Runs in a process of its own without a console: this test starts itself
