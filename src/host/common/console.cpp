@@ -19,10 +19,11 @@ void print_untrusted(const char* text) {
     flush_terminal_output();
     const auto* at = reinterpret_cast<const unsigned char*>(text);
     int left = static_cast<int>(std::strlen(text));
+    const Charset charset = terminal_charset();
     while (left > 0) {
         unsigned char shown[4];
         int used = 1;
-        const int n = visible_text_char(at, left, terminal_charset(), shown, &used);
+        const int n = visible_text_char(at, left, charset, shown, &used);
         std::fwrite(shown, 1, static_cast<std::size_t>(n), stdout);
         at += used;
         left -= used;

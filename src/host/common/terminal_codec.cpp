@@ -182,6 +182,9 @@ unsigned long control_picture(unsigned int code) {
     return code == 127 ? 0x2421 : 0x2592;
 }
 
+// A code the terminal would act on rather than show: C0 but the line feed, delete, C1.
+bool is_control(int code) { return (code < 32 && code != '\n') || (code >= 127 && code < 160); }
+
 bool contains(const char* haystack, const char* needle) { return std::strstr(haystack, needle) != nullptr; }
 
 Charset charset_of_name(const char* locale) {
@@ -244,15 +247,14 @@ Charset charset_of_locale(const char* lc_all, const char* lc_ctype, const char* 
 }
 
 unsigned visible_code_point(int code) {
-    const bool control = (code < 32 && code != '\n') || (code >= 127 && code < 160);
-    return control ? static_cast<unsigned>(control_picture(static_cast<unsigned>(code))) : static_cast<unsigned>(code);
+    return is_control(code) ? static_cast<unsigned>(control_picture(static_cast<unsigned>(code)))
+                            : static_cast<unsigned>(code);
 }
 
 int encode_char(int code, Charset charset, unsigned char out[3]) {
     if (code < 0 || code > 255) return 0;
-    const bool control = (code < 32 && code != '\n') || (code >= 127 && code < 160);
     if (charset == Charset::UTF8) return utf8_encode(visible_code_point(code), out);
-    if (control)
+    if (is_control(code))
         out[0] = '.';
     else if (code >= 160 && charset == Charset::ASCII)
         out[0] = '#';  // the bright end of the scale, and still one cell

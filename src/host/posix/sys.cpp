@@ -19,16 +19,21 @@ int real_fsync(int fd) {
     return fsync(fd);
 }
 
+// The call made again for as long as a signal interrupts it.
+template <typename Call>
+auto retried(Call call) {
+    auto result = call();
+    while (result < 0 && errno == EINTR) result = call();
+    return result;
+}
+
 }  // namespace
 
 const SysCalls SYS_REAL = {real_open, read, write, real_fsync, close, std::rename, unlink};
 SysCalls sys_calls = SYS_REAL;
 
 int sys_open(const char* path, int flags, mode_t mode) {
-    int fd;
-    do {
-        fd = sys_calls.open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = retried([&] { return sys_calls.open(path, flags | O_CLOEXEC, mode); });
     if (fd < 0 || fd > STDERR_FILENO) return fd;
     const int above = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     const int saved_errno = errno;
@@ -38,11 +43,7 @@ int sys_open(const char* path, int flags, mode_t mode) {
 }
 
 ssize_t sys_read(int fd, void* buffer, size_t size) {
-    ssize_t n;
-    do {
-        n = sys_calls.read(fd, buffer, size);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retried([&] { return sys_calls.read(fd, buffer, size); });
 }
 
 bool sys_write_all(int fd, const void* data, size_t size) {
@@ -58,29 +59,17 @@ bool sys_write_all(int fd, const void* data, size_t size) {
 }
 
 bool sys_flush_to_disk(int fd) {
-    int result;
-    do {
-        result = sys_calls.fsync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result == 0;
+    return retried([&] { return sys_calls.fsync(fd); }) == 0;
 }
 
 bool sys_close(int fd) { return sys_calls.close(fd) == 0 || errno == EINTR; }
 
 bool sys_rename(const char* from, const char* to) {
-    int result;
-    do {
-        result = sys_calls.rename(from, to);
-    } while (result != 0 && errno == EINTR);
-    return result == 0;
+    return retried([&] { return sys_calls.rename(from, to); }) == 0;
 }
 
 bool sys_unlink(const char* path) {
-    int result;
-    do {
-        result = sys_calls.unlink(path);
-    } while (result != 0 && errno == EINTR);
-    return result == 0;
+    return retried([&] { return sys_calls.unlink(path); }) == 0;
 }
 
 // select, not poll: poll does not work on terminal devices on macOS.
