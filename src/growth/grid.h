@@ -39,4 +39,49 @@ inline Pixel* pixel_if_set(Pixel* pixel) {
 // grid count as unset; an extent of zero or below is full.
 bool image_full(std::int32_t width, std::int32_t height);
 
+// Sets every cell to zero, and unmarks them all.
 void clear_grid();
+
+// ---- marks: a bit per cell, which the growth engine sets as it sets the cell.
+// Late in a picture almost every cell drawn is set already; the 20 KB of marks
+// answer that from the fastest cache, where the 480 KB grid would not. A
+// marked cell is set. (x, y) must lie inside the grid.
+
+bool cell_marked(std::int32_t x, std::int32_t y);
+void mark_cell(std::int32_t x, std::int32_t y);
+
+// ---- inline definitions: asked millions of times a picture
+
+namespace grid_detail {
+
+extern std::uint64_t marks[GRID_CELLS / 64];
+// A cell that was the first unset one when last looked at: the cells before it
+// were set then, and as cells are only ever set until the grid is cleared,
+// the next look starts here.
+extern std::uint32_t first_unset;
+bool image_full_scan(std::int32_t width, std::int32_t height);
+
+inline std::uint32_t cell_index(std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint32_t>(y * GRID_WIDTH + x);
+}
+
+}  // namespace grid_detail
+
+inline bool image_full(std::int32_t width, std::int32_t height) {
+    using namespace grid_detail;
+    // Mostly the answer: the cell found unset last time still is.
+    if (width == GRID_WIDTH && height == GRID_HEIGHT && first_unset < GRID_CELLS &&
+        pixel_if_set(&image_grid[0][0] + first_unset) == nullptr)
+        return false;
+    return image_full_scan(width, height);
+}
+
+inline bool cell_marked(std::int32_t x, std::int32_t y) {
+    const std::uint32_t index = grid_detail::cell_index(x, y);
+    return (grid_detail::marks[index / 64] >> (index % 64)) & 1;
+}
+
+inline void mark_cell(std::int32_t x, std::int32_t y) {
+    const std::uint32_t index = grid_detail::cell_index(x, y);
+    grid_detail::marks[index / 64] |= std::uint64_t{1} << (index % 64);
+}

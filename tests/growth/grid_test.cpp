@@ -53,6 +53,30 @@ TEST(Grid, ImageFullScansTheGivenExtent) {
     get_pixel(10, 0)->channel[2] = 0;
     EXPECT_FALSE(image_full(11, 1));
     EXPECT_TRUE(image_full(10, 400));
+
+    // The scan goes on from the first unset cell it found last time; a cell
+    // before that, unset by other hands, still counts.
+    clear_grid();
+    std::memset(image_grid, 1, 3 * 400 * sizeof(Pixel));  // the top three rows
+    EXPECT_FALSE(image_full(400, 400));
+    EXPECT_TRUE(image_full(400, 3));
+    fill_grid(1);
+    get_pixel(5, 0)->channel[0] = 0;
+    EXPECT_FALSE(image_full(400, 400));
+    EXPECT_FALSE(image_full(400, 1));
+}
+
+TEST(Grid, MarksAreCellsOfTheirOwnAndGoWithTheGrid) {
+    clear_grid();
+    const int cells[][2] = {{0, 0}, {63, 0}, {64, 0}, {399, 0}, {0, 1}, {17, 250}, {399, 399}};
+    for (const auto& c : cells) mark_cell(c[0], c[1]);
+    int marked = 0;
+    for (int y = 0; y < GRID_HEIGHT; ++y)
+        for (int x = 0; x < GRID_WIDTH; ++x) marked += cell_marked(x, y);
+    EXPECT_EQ(marked, 7);
+    for (const auto& c : cells) EXPECT_TRUE(cell_marked(c[0], c[1])) << c[0] << "," << c[1];
+    clear_grid();
+    for (const auto& c : cells) EXPECT_FALSE(cell_marked(c[0], c[1])) << c[0] << "," << c[1];
 }
 
 }  // namespace
