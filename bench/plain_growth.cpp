@@ -87,13 +87,14 @@ void grow_batch() {
 
 void set_seed(std::int64_t seed) { state = (static_cast<std::uint64_t>(seed) ^ 0x5DEECE66DULL) & ((1ULL << 48) - 1); }
 
-int grow_picture() {
+int grow_picture(bool paced) {
     std::memset(grid, 0, sizeof grid);
     completed = regions = 0;
     int batches = 0;
     while (!full()) {
         grow_batch();
         ++batches;
+        if (paced) sleep_ms(5);
     }
     return batches;
 }
