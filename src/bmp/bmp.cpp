@@ -31,7 +31,10 @@ void put32(unsigned char* at, std::uint32_t value) {
 
 std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned char* out) {
     if (width < 0 || height < 0 || width > GRID_WIDTH || height > GRID_HEIGHT) return 0;
-    const std::uint32_t data_size = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 3;
+    // Each row is padded to a multiple of four bytes, as readers require; a
+    // 400-pixel row is 1,200 bytes and needs none.
+    const std::uint32_t row_size = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u;
+    const std::uint32_t data_size = row_size * static_cast<std::uint32_t>(height);
     unsigned char* h = out;
     for (int i = 0; i < HEADER_SIZE; ++i) h[i] = 0;
     h[0] = 'B';
@@ -45,16 +48,18 @@ std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned cha
     put16(h + 28, BITS_PER_PIXEL);
     put32(h + 34, data_size);  // compression (30..33), resolutions and colour counts stay 0
 
-    // Rows from the bottom of the picture up, each pixel blue, green, red. A
-    // 400-pixel row is 1,200 bytes, already the multiple of four the format asks for.
+    // Rows from the bottom of the picture up, each pixel blue, green, red.
     unsigned char* p = out + HEADER_SIZE;
-    for (std::int32_t y = height - 1; y >= 0; --y)
+    for (std::int32_t y = height - 1; y >= 0; --y) {
+        unsigned char* row = p;
         for (std::int32_t x = 0; x < width; ++x) {
             const Pixel* cell = get_pixel(x, y);
             *p++ = cell->channel[2];
             *p++ = cell->channel[1];
             *p++ = cell->channel[0];
         }
+        while (p < row + row_size) *p++ = 0;
+    }
     return HEADER_SIZE + data_size;
 }
 
@@ -63,15 +68,14 @@ int write_image(std::int32_t width, std::int32_t height, char* name_out) {
     const std::size_t size = bmp_file_bytes(width, height, file_bytes);
     // Saved all or nothing: no reader ever sees half a file, and a failure or
     // an interruption leaves no file behind and an older one untouched.
-    const SaveResult result = size == 0 ? SaveResult::WRITE_FAILED : save_file(name_out, file_bytes, size);
-    if (result == SaveResult::OPEN_FAILED) {
-        print_text("ERROR: Could not open/create BMP file in write_image()!\n\n");
-        return 0;
+    const char* reason = "the picture does not fit in the grid";
+    const SaveResult result = size == 0 ? SaveResult::WRITE_FAILED : save_file(name_out, file_bytes, size, &reason);
+    if (result == SaveResult::SAVED) {
+        print_text("\nSuccessfully wrote %dx%d image: %s.\n", width, height, name_out);
+        return 1;
     }
-    if (result == SaveResult::WRITE_FAILED) {
-        print_text("ERROR: Could not write BMP file in write_image()!\n\n");
-        return 0;
-    }
-    print_text("\nSuccessfully wrote %dx%d image: %s.\n", width, height, name_out);
-    return 1;
+    print_text(result == SaveResult::OPEN_FAILED ? "ERROR: Could not open/create BMP file in write_image()!\n\n"
+                                                 : "ERROR: Could not write BMP file in write_image()!\n\n");
+    print_error("%s: %s", name_out, reason);  // why, as the error stream of any other program says it
+    return 0;
 }

@@ -8,8 +8,9 @@ constexpr int BMP_NAME_SIZE = 261;  // room for the file name, with its terminat
 
 // Lays out the BMP file of the grid cells with x < width and y < height in
 // `out` (room for 54 + 400 x 400 x 3 bytes) and returns its size: the headers,
-// then the rows from the bottom up, each pixel blue, green, red. 0 for an
-// extent outside the grid.
+// then the rows from the bottom up, each pixel blue, green, red, each row
+// padded with zeros to a multiple of four bytes. 0 for an extent outside the
+// grid.
 std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned char* out);
 
 // Writes the grid cells with x < width and y < height to "randImage<seconds>.bmp"

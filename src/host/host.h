@@ -62,6 +62,10 @@ void print_untrusted(const char* text);
 // line feed starts a new line. Nothing without a terminal.
 void put_char(int code);
 
+// "pixelgrow: " and the formatted text as a line on the error stream, after
+// what the terminal and standard output have shown.
+void print_error(const char* format, ...) HOST_PRINTF_LIKE(1, 2);
+
 // A warning the user should see, with OK to dismiss it; returns when it is
 // dismissed. Without a windowing system: "caption: text" on the error stream.
 void show_warning(const char* text, const char* caption);
@@ -91,5 +95,6 @@ enum class SaveResult { SAVED, OPEN_FAILED, WRITE_FAILED };
 // partial file under the name is left; a file that had the name is untouched,
 // unless only the flush of the directory failed, when the name is removed
 // too, since it might not survive a crash. OPEN_FAILED: the temporary file
-// could not be created.
-SaveResult save_file(const char* name, const unsigned char* data, std::size_t size);
+// could not be created. On a failure `reason`, when given, gets the system's
+// words for it ("Read-only file system").
+SaveResult save_file(const char* name, const unsigned char* data, std::size_t size, const char** reason = nullptr);

@@ -37,6 +37,10 @@ bool read_summary(const std::string& text, std::size_t at, const std::string& eo
     return true;
 }
 
+bool has_at(const std::string& text, std::size_t at, const std::string& want) {
+    return at <= text.size() && text.compare(at, want.size(), want) == 0;
+}
+
 // The file name after `prefix` up to ".<eol>" when it is "randImage<digits>.bmp"; empty otherwise.
 std::string picture_name_after(const std::string& text, std::size_t prefix_end, const std::string& eol) {
     const std::size_t stop = text.find("." + eol, prefix_end);
@@ -250,8 +254,14 @@ TEST_F(ProgramTest, AFailedSaveIsReportedAndNothingIsOpened) {
     ASSERT_EQ(rmdir(work_.c_str()), 0);
     int locii = 0, loops = 0;
     ASSERT_TRUE(wait_summary(0, &locii, &loops));
-    EXPECT_NE(p_.output.find("\r\n\r\nERROR: Could not open/create BMP file in write_image()!\r\n\r\n\r\nlocii = "),
-              std::string::npos);
+    // The line on standard output, then why on the error stream, as any other program says it.
+    const std::string said = "\r\n\r\nERROR: Could not open/create BMP file in write_image()!\r\n\r\n";
+    const std::size_t at = p_.output.find(said + "pixelgrow: randImage");
+    ASSERT_NE(at, std::string::npos) << p_.output.substr(p_.output.size() - 400);
+    const std::size_t name_end = p_.output.find(": ", at + said.size() + 11);
+    ASSERT_NE(name_end, std::string::npos);
+    EXPECT_FALSE(picture_name_after(p_.output.substr(0, name_end) + ".\r\n", at + said.size() + 11, "\r\n").empty());
+    EXPECT_TRUE(has_at(p_.output, name_end, ": No such file or directory\r\n\r\nlocii = ")) << p_.output.substr(name_end, 60);
     const std::size_t sent = p_.output.size();
     send_keys(p_, " ");
     // The next picture shows an empty line for the directory it cannot read.
@@ -267,8 +277,11 @@ TEST_F(ProgramTest, AWriteCutShortByTheFileSizeLimitLeavesNoFile) {
     start({"/bin/sh", "-c", std::string("ulimit -f 100; exec ") + PIXELGROW});
     int locii = 0, loops = 0;
     ASSERT_TRUE(wait_summary(0, &locii, &loops));
-    EXPECT_NE(p_.output.find("\r\n\r\nERROR: Could not write BMP file in write_image()!\r\n\r\n\r\nlocii = "),
-              std::string::npos);
+    const std::string said = "\r\n\r\nERROR: Could not write BMP file in write_image()!\r\n\r\npixelgrow: randImage";
+    const std::size_t at = p_.output.find(said);
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t reason = p_.output.find(".bmp: ", at);
+    EXPECT_TRUE(has_at(p_.output, reason, ".bmp: File too large\r\n\r\nlocii = ")) << p_.output.substr(at, 120);
     send_keys(p_, "q");
     EXPECT_EQ(wait_exit(p_, 10000), 0);
     EXPECT_EQ(files(), std::vector<std::string>{});
@@ -357,6 +370,60 @@ TEST_F(ProgramTest, ADirectoryNameCannotCommandTheTerminal) {
         ASSERT_TRUE(code >= 0x20 && code != 0x7F && (code < 0x80 || code >= 0xA0)) << code;
     }
     EXPECT_EQ(p_.output.find("PWNED\a"), std::string::npos);
+}
+
+TEST_F(ProgramTest, MarksThatReorderADirectoryNameAreShown) {
+    // "abc", a right-to-left override, "gpj.exe": on screen it would read "abcexe.jpg".
+    work_ = root_ + "/abc\xe2\x80\xaegpj.exe";
+    ASSERT_EQ(mkdir(work_.c_str(), 0755), 0);
+    start();
+    send_during_growth("q");
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops));
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    const std::string shown = root_ + "/abc\xe2\x96\x92gpj.exe\r\n";
+    EXPECT_EQ(p_.output.compare(INTRO.size(), shown.size(), shown), 0) << p_.output.substr(0, 300);
+}
+
+TEST_F(ProgramTest, AnOldStyleMouseClickIsNoKey) {
+    // ESC [ M and three bytes, here a 'q' among them: during growth it must
+    // not stop the picture, at the summary it must not start the next one.
+    start();
+    send_during_growth("\x1b[Mq!!");
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops));
+    EXPECT_GE(loops, 320);  // grown to the end: the click stopped nothing
+    EXPECT_NE(p_.output.find("Successfully wrote 400x400 image"), std::string::npos);
+    const std::size_t sent = p_.output.size();
+    send_keys(p_, "\x1b[M !!");
+    read_for(p_, 500);
+    EXPECT_EQ(p_.output.find("Generating image", sent), std::string::npos) << p_.output.substr(sent);
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+}
+
+TEST_F(ProgramTest, BeforeASignalsDeathReportedByTheShellALineIsEnded) {
+    // The shell prints "Hangup" or "Terminated" where the cursor is, which is
+    // after the status line; after Ctrl+C it starts a fresh line itself.
+    const struct {
+        int signal;
+        bool line_feed;
+    } cases[] = {{SIGHUP, true}, {SIGUSR1, true}, {SIGTERM, true}, {SIGINT, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(strsignal(c.signal));
+        start();
+        ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
+        read_for(p_, 100);
+        kill(p_.pid, c.signal);
+        const int status = wait_exit(p_, 10000);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        const std::size_t last_status = p_.output.rfind("\rlocii: ");
+        ASSERT_NE(last_status, std::string::npos);
+        const std::string tail = p_.output.substr(last_status + 1);
+        EXPECT_EQ(tail.find('\n') != std::string::npos, c.line_feed) << testing::PrintToString(tail);
+        finish(p_);
+    }
 }
 
 TEST_F(ProgramTest, InTheCLocaleEveryPreviewRowIsEightyCells) {

@@ -118,6 +118,28 @@ TEST_F(BmpTest, WritesTheWholeGridBottomUpInBlueGreenRedOrder) {
         }
 }
 
+TEST(BmpBytes, RowsOfEveryWidthArePaddedToFourBytes) {
+    fill_pattern();
+    static unsigned char out[54 + sizeof image_grid];
+    for (int width : {1, 2, 3, 4, 5, 133, 399, 400}) {
+        SCOPED_TRACE(width);
+        const int row = (width * 3 + 3) / 4 * 4;
+        const std::size_t size = bmp_file_bytes(width, 3, out);
+        ASSERT_EQ(size, 54u + 3u * static_cast<std::size_t>(row));
+        const std::vector<unsigned char> b(out, out + size);
+        EXPECT_EQ(le32(b, 2), size);
+        EXPECT_EQ(le32(b, 34), size - 54);
+        EXPECT_EQ(le32(b, 18), static_cast<std::uint32_t>(width));
+        for (int y = 0; y < 3; ++y) {
+            const std::size_t start = 54 + static_cast<std::size_t>((2 - y) * row);  // bottom row first
+            const Pixel* last = get_pixel(width - 1, y);
+            EXPECT_EQ(b[start + static_cast<std::size_t>(width - 1) * 3], last->channel[2]);
+            for (std::size_t pad = start + static_cast<std::size_t>(width) * 3; pad < start + static_cast<std::size_t>(row); ++pad)
+                EXPECT_EQ(b[pad], 0) << "row " << y;
+        }
+    }
+}
+
 TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
     const char* reader = "/usr/bin/python3";
     if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) {
@@ -248,25 +270,34 @@ TEST_F(BmpTest, EveryFailureOnTheWayToTheDiskIsReportedAndLeavesNothing) {
         const char* said;
     };
     const char* write_error = "ERROR: Could not write BMP file in write_image()!\n\n";
-    const Injected cases[] = {
-        {"flushing the file", [](SysCalls& c) { c.fsync = failing_fsync_file; }, write_error},
-        {"flushing the directory", [](SysCalls& c) { c.fsync = failing_fsync_directory; }, write_error},
-        {"writing", [](SysCalls& c) { c.write = failing_write; }, write_error},
-        {"writing, part way", [](SysCalls& c) { c.write = short_writes_then_failing; }, write_error},
-        {"closing", [](SysCalls& c) { c.close = failing_close; }, write_error},
-        {"renaming", [](SysCalls& c) { c.rename = failing_rename; }, write_error},
-        {"creating", [](SysCalls& c) { c.open = failing_open; },
-         "ERROR: Could not open/create BMP file in write_image()!\n\n"},
+    const char* open_error = "ERROR: Could not open/create BMP file in write_image()!\n\n";
+    struct Case {
+        const char* name;
+        void (*inject)(SysCalls&);
+        const char* said;
+        int error;  // what the error stream gives as the reason
     };
-    for (const Injected& c : cases) {
+    const Case cases[] = {
+        {"flushing the file", [](SysCalls& c) { c.fsync = failing_fsync_file; }, write_error, EIO},
+        {"flushing the directory", [](SysCalls& c) { c.fsync = failing_fsync_directory; }, write_error, EIO},
+        {"writing", [](SysCalls& c) { c.write = failing_write; }, write_error, ENOSPC},
+        {"writing, part way", [](SysCalls& c) { c.write = short_writes_then_failing; }, write_error, EIO},
+        {"closing", [](SysCalls& c) { c.close = failing_close; }, write_error, EIO},
+        {"renaming", [](SysCalls& c) { c.rename = failing_rename; }, write_error, EXDEV},
+        {"creating", [](SysCalls& c) { c.open = failing_open; }, open_error, EACCES},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.inject(sys_calls);
         char name[BMP_NAME_SIZE];
         int result = -1;
+        testing::internal::CaptureStderr();
         const std::string said = write_and_capture(&result, name);
+        const std::string why = testing::internal::GetCapturedStderr();
         sys_calls = SYS_REAL;
         EXPECT_EQ(result, 0);
         EXPECT_EQ(said, c.said);
+        EXPECT_EQ(why, "pixelgrow: " + std::string(name) + ": " + std::strerror(c.error) + "\n");
         EXPECT_EQ(files(), std::vector<std::string>{});
     }
     // And with every call as it is, the picture is there.

@@ -13,6 +13,20 @@ void print_text(const char* format, ...) {
     std::vprintf(format, args);
     va_end(args);
     std::fflush(stdout);
+    // The program's texts end where their formats end ("%s\n", a status line's spaces).
+    const std::size_t length = std::strlen(format);
+    note_line_end(length > 0 && format[length - 1] == '\n', true);
+}
+
+void print_error(const char* format, ...) {
+    flush_terminal_output();
+    std::fflush(stdout);
+    va_list args;
+    va_start(args, format);
+    std::fputs("pixelgrow: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
 }
 
 void print_untrusted(const char* text) {
@@ -29,4 +43,5 @@ void print_untrusted(const char* text) {
         left -= used;
     }
     std::fflush(stdout);
+    note_line_end(false, true);
 }

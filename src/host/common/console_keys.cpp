@@ -1,6 +1,6 @@
 #include "common/console_keys.h"
 
-#include "common/terminal_codec.h"
+#include "common/key_decoder.h"
 
 namespace {
 

@@ -59,18 +59,32 @@ bool flush_directory() {
 
 }  // namespace
 
-SaveResult save_file(const char* name, const unsigned char* data, std::size_t size) {
-    if (std::strlen(name) + 16 > static_cast<std::size_t>(TEMP_NAME_SIZE)) return SaveResult::OPEN_FAILED;
-    const int fd = create_temporary(name);
-    if (fd < 0) return SaveResult::OPEN_FAILED;
-    bool ok = sys_write_all(fd, data, size) && sys_flush_to_disk(fd);
-    ok = sys_close(fd) && ok;
-    if (!finish_temporary(ok ? name : nullptr)) return SaveResult::WRITE_FAILED;
-    if (!flush_directory()) {
-        // The name may not survive a crash: not the promised outcome, so
-        // nothing is left that the program did not report as saved.
-        sys_unlink(name);
-        return SaveResult::WRITE_FAILED;
+SaveResult save_file(const char* name, const unsigned char* data, std::size_t size, const char** reason) {
+    SaveResult result = SaveResult::SAVED;
+    int error = 0;  // what the first failing step said
+    const auto failed = [&](SaveResult how) {
+        if (result == SaveResult::SAVED) {
+            result = how;
+            error = errno;
+        }
+    };
+    int fd = -1;
+    if (std::strlen(name) + 16 > static_cast<std::size_t>(TEMP_NAME_SIZE)) {
+        errno = ENAMETOOLONG;
+        failed(SaveResult::OPEN_FAILED);
+    } else if ((fd = create_temporary(name)) < 0) {
+        failed(SaveResult::OPEN_FAILED);
+    } else {
+        if (!sys_write_all(fd, data, size) || !sys_flush_to_disk(fd)) failed(SaveResult::WRITE_FAILED);
+        if (!sys_close(fd)) failed(SaveResult::WRITE_FAILED);
+        if (!finish_temporary(result == SaveResult::SAVED ? name : nullptr)) failed(SaveResult::WRITE_FAILED);
+        if (result == SaveResult::SAVED && !flush_directory()) {
+            failed(SaveResult::WRITE_FAILED);
+            // The name may not survive a crash: not the promised outcome, so
+            // nothing is left that the program did not report as saved.
+            sys_unlink(name);
+        }
     }
-    return SaveResult::SAVED;
+    if (result != SaveResult::SAVED && reason != nullptr) *reason = std::strerror(error);
+    return result;
 }

@@ -10,6 +10,7 @@ int tty_fd = -1;
 termios saved_settings;
 volatile sig_atomic_t saved_valid = 0;
 volatile sig_atomic_t raw_active = 0;
+volatile sig_atomic_t line_started = 0;
 char temp_name[TEMP_NAME_SIZE];
 volatile sig_atomic_t temp_name_set = 0;
 
@@ -38,19 +39,6 @@ bool ends_program(int sig) {
     }
 }
 
-bool in_foreground() { return tty_fd >= 0 && tcgetpgrp(tty_fd) == getpgrp(); }
-
-// TCSANOW: keys typed ahead stay for whoever reads next. SIGTTOU is blocked,
-// since tcsetattr from a background process would stop it.
-void set_settings(const termios* settings) {
-    sigset_t block, old;
-    sigemptyset(&block);
-    sigaddset(&block, SIGTTOU);
-    sigprocmask(SIG_BLOCK, &block, &old);
-    tcsetattr(tty_fd, TCSANOW, settings);
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-}
-
 void remove_temp_file() {
     if (!temp_name_set) return;
     unlink(temp_name);
@@ -65,9 +53,10 @@ void on_ending_signal(int sig) {
     remove_temp_file();
     const int was_raw = raw_active;
     restore_terminal();
-    // Shells start a fresh line themselves after Ctrl+C, but print their
-    // report of these ("Quit", "Terminated") wherever the cursor is.
-    if (was_raw && (sig == SIGQUIT || sig == SIGTERM)) {
+    // Shells report a death by any signal but these two ("Hangup",
+    // "Terminated", "User defined signal 1") wherever the cursor is: after
+    // Ctrl+C they start a fresh line themselves.
+    if (was_raw && line_started && sig != SIGINT && sig != SIGPIPE) {
         const ssize_t ignored_result = write(tty_fd, "\n", 1);
         (void)ignored_result;
     }
@@ -136,30 +125,3 @@ bool ignored_at_start(int sig) { return sigismember(&ignored, sig) == 1; }
 void block_signals(sigset_t* old) { sigprocmask(SIG_BLOCK, &handled, old); }
 
 void unblock_signals(const sigset_t* old) { sigprocmask(SIG_SETMASK, old, nullptr); }
-
-// Only what key input needs: no line editing, no echo, no flow control, keys
-// such as Enter as they are. Output processing stays, so a line feed on
-// standard output still starts the next line at column 0; Ctrl+C, Ctrl+Z and
-// Ctrl+\ still send their signals.
-void enter_raw_mode() {
-    if (!in_foreground()) return;
-    if (!raw_active) {
-        // Taken afresh each time: the user may have changed them while we were stopped.
-        saved_valid = 0;
-        if (tcgetattr(tty_fd, &saved_settings) != 0) return;
-        saved_valid = 1;
-    }
-    termios raw = saved_settings;
-    raw.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP);
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    raw_active = 1;  // before the change, so that a handler after it puts it back
-    set_settings(&raw);
-}
-
-void restore_terminal() {
-    if (!raw_active || !saved_valid) return;
-    set_settings(&saved_settings);
-    raw_active = 0;
-}

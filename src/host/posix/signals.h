@@ -19,6 +19,10 @@ extern termios saved_settings;               // the terminal's own settings
 extern volatile sig_atomic_t saved_valid;    // saved_settings holds what tcgetattr gave
 extern volatile sig_atomic_t raw_active;     // raw settings were (or are being) applied
 
+// Whether the cursor may stand in the middle of a line (a status line): the
+// shell prints its report of a signal's death wherever the cursor is.
+extern volatile sig_atomic_t line_started;
+
 constexpr int TEMP_NAME_SIZE = 300;
 extern char temp_name[TEMP_NAME_SIZE];       // a file being written, removed if the program is ended
 extern volatile sig_atomic_t temp_name_set;
@@ -31,10 +35,10 @@ void install_signal_handlers();
 // Whether `sig` was ignored when the program started.
 bool ignored_at_start(int sig);
 
-// Blocks every signal the host handles, so that a change the handlers read is
-// never seen half made; `old` receives the mask to give back to unblock_signals.
-void block_signals(sigset_t* old);
-void unblock_signals(const sigset_t* old);
+// ---- the terminal's settings, from raw_mode.cpp: changed by handlers too
+
+// Whether our process group has the terminal; safe in a handler.
+bool in_foreground_signal_safe();
 
 // Raw key input on the terminal when the program is in the foreground; call
 // with the signals blocked.
@@ -42,3 +46,8 @@ void enter_raw_mode();
 
 // The terminal's own settings back, when raw mode is on.
 void restore_terminal();
+
+// Blocks every signal the host handles, so that a change the handlers read is
+// never seen half made; `old` receives the mask to give back to unblock_signals.
+void block_signals(sigset_t* old);
+void unblock_signals(const sigset_t* old);

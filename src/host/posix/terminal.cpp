@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "host.h"
+#include "common/key_decoder.h"
 #include "posix/signals.h"
 #include "posix/sys.h"
 
@@ -57,8 +58,9 @@ std::size_t out_length = 0;
 
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
 
-// Whether the terminal is ours to read; a terminal that hung up says EIO.
-bool in_foreground() {
+// Whether the terminal is ours to read; a terminal that hung up says EIO, and
+// ends the program.
+bool in_foreground_or_end() {
     if (tty_fd < 0) return false;
     const pid_t group = tcgetpgrp(tty_fd);
     if (group < 0 && terminal_gone(errno)) end_for_lost_terminal();
@@ -68,7 +70,7 @@ bool in_foreground() {
 // A program started in the background takes the terminal once it is found in
 // the foreground, whether or not it was continued on the way.
 void ensure_raw() {
-    if (signal_shared::raw_active || !in_foreground()) return;
+    if (signal_shared::raw_active || !in_foreground_or_end()) return;
     sigset_t old;
     block_signals(&old);
     enter_raw_mode();
@@ -115,8 +117,13 @@ void decode_input() {
     }
 }
 
+bool stdout_is_terminal = false;
+
 void at_exit() {
-    flush_terminal_output();
+    // Written out as far as the terminal takes it: a terminal lost by now is
+    // no reason to end the program a second time.
+    if (out_length > 0 && tty_fd >= 0) sys_write_all(tty_fd, out_bytes, out_length);
+    out_length = 0;
     sigset_t old;
     block_signals(&old);
     restore_terminal();
@@ -128,6 +135,7 @@ void at_exit() {
 void terminal_start() {
     charset = charset_of_locale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
     tty_fd = sys_open("/dev/tty", O_RDWR | O_NOCTTY);
+    stdout_is_terminal = isatty(STDOUT_FILENO) == 1;
     install_signal_handlers();  // also without a terminal: a half-written file is removed
     std::atexit(at_exit);
     ensure_raw();
@@ -146,7 +154,7 @@ void set_escape_wait_ms(int ms) { escape_wait_ms = ms; }
 
 bool key_available() {
     if (code_next < code_count) return true;
-    if (!in_foreground()) return false;
+    if (!in_foreground_or_end()) return false;
     ensure_raw();
     decode_input();
     if (code_next == code_count && read_input(0)) decode_input();
@@ -178,5 +186,10 @@ void put_char(int code) {
     if (out_length + static_cast<std::size_t>(n) > sizeof out_bytes) flush_terminal_output();
     std::memcpy(out_bytes + out_length, bytes, static_cast<std::size_t>(n));
     out_length += static_cast<std::size_t>(n);
+    note_line_end(code == '\n', false);
     if (code == '\n') flush_terminal_output();
+}
+
+void note_line_end(bool at_line_start, bool on_standard_output) {
+    if (!on_standard_output || stdout_is_terminal) signal_shared::line_started = !at_line_start;
 }

@@ -59,6 +59,9 @@ bool take_codes(bool wait) {
 
 }  // namespace
 
+// Windows has no shell report that a dying program's line could run into.
+void note_line_end(bool, bool) {}
+
 void host_start() {
     static bool started = false;
     if (started) return;

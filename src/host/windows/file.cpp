@@ -31,6 +31,16 @@ HANDLE create_temporary(const wchar_t* name) {
     return INVALID_HANDLE_VALUE;
 }
 
+// The system's own words for an error, without the line end it puts after them.
+const char* system_words(DWORD error) {
+    static char words[256];
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, words,
+                                   sizeof words, nullptr);
+    if (n == 0) std::snprintf(words, sizeof words, "error %lu", static_cast<unsigned long>(error));
+    for (DWORD i = n; i > 0 && (words[i - 1] == '\r' || words[i - 1] == '\n' || words[i - 1] == '.'); --i) words[i - 1] = '\0';
+    return words;
+}
+
 bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
@@ -44,19 +54,25 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
 
 }  // namespace
 
-SaveResult save_file(const char* name, const unsigned char* data, std::size_t size) {
+SaveResult save_file(const char* name, const unsigned char* data, std::size_t size, const char** reason) {
     wchar_t final_name[TEMP_NAME_SIZE - 16];
-    if (MultiByteToWideChar(CP_ACP, 0, name, -1, final_name, TEMP_NAME_SIZE - 16) == 0) return SaveResult::OPEN_FAILED;
-    const HANDLE file = create_temporary(final_name);
-    if (file == INVALID_HANDLE_VALUE) return SaveResult::OPEN_FAILED;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, final_name, TEMP_NAME_SIZE - 16) == 0 ||
+        (file = create_temporary(final_name)) == INVALID_HANDLE_VALUE) {
+        if (reason != nullptr) *reason = system_words(GetLastError());
+        return SaveResult::OPEN_FAILED;
+    }
     bool ok = write_all(file, data, size) && FlushFileBuffers(file);
+    DWORD error = ok ? 0 : GetLastError();
     ok = CloseHandle(file) && ok;
     // rename() does not replace an existing file here; this does, at once,
     // and the write-through flag has the new entry on the disk when it returns.
     lock();
     ok = ok && MoveFileExW(temp_name, final_name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok && error == 0) error = GetLastError();
     if (!ok) DeleteFileW(temp_name);
     temp_name_set = false;
     unlock();
+    if (!ok && reason != nullptr) *reason = system_words(error);
     return ok ? SaveResult::SAVED : SaveResult::WRITE_FAILED;
 }

@@ -1,4 +1,4 @@
-#include "common/terminal_codec.h"
+#include "common/key_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -127,27 +127,35 @@ TEST(KeyDecoder, UnknownAndUnfinishedSequencesAreSwallowedWhole) {
     EXPECT_EQ(decode_all("\x1b[12\x1b[A"), (std::vector<int>{224, 72}));  // broken off by the next key
 }
 
-// Every entry of the decoder's tables in every form a terminal sends it, read
-// whole and one byte per read.
-TEST(KeyDecoder, EveryTableKeyInEveryForm) {
+// Every key the decoder knows in every form a terminal sends it, read whole
+// and one byte per read.
+TEST(KeyDecoder, EveryKeyInEveryForm) {
+    struct Key {
+        std::string name;  // the final letter, or the number before '~'
+        std::vector<int> codes;
+    };
+    const std::vector<int> up{224, 72}, down{224, 80}, right{224, 77}, left{224, 75}, home{224, 71}, end{224, 79};
+    auto f = [](int n) { return std::vector<int>{0, 58 + n}; };
+    const Key letters[] = {{"A", up},   {"B", down}, {"C", right}, {"D", left}, {"a", up},   {"b", down},
+                           {"c", right}, {"d", left}, {"H", home},  {"F", end},  {"P", f(1)}, {"Q", f(2)},
+                           {"R", f(3)}, {"S", f(4)}, {"Z", {0, 15}}};
+    const Key numbers[] = {{"1", home},        {"7", home},        {"2", {224, 82}},   {"3", {224, 83}},
+                           {"4", end},         {"8", end},         {"5", {224, 73}},   {"6", {224, 81}},
+                           {"11", f(1)},       {"12", f(2)},       {"13", f(3)},       {"14", f(4)},
+                           {"15", f(5)},       {"17", f(6)},       {"18", f(7)},       {"19", f(8)},
+                           {"20", f(9)},       {"21", f(10)},      {"23", {224, 133}}, {"24", {224, 134}}};
+    const std::string keypad = "Mjklmnopqrstuvwxy";
+    const std::string keypad_codes = "\r*+,-./0123456789";
     struct Form {
         std::string bytes;
         std::vector<int> codes;
     };
     std::vector<Form> forms;
-    for (std::size_t i = 0; i < LETTER_KEY_COUNT; ++i) {
-        const LetterKey& k = LETTER_KEYS[i];
-        const std::vector<int> codes{k.prefix, k.code};
-        for (const char* head : {"\x1b[", "\x1bO", "\x1b[1;5", "\x1b[1;2", "\x1bO5"})
-            forms.push_back({head + std::string(1, k.final), codes});
-    }
-    for (std::size_t i = 0; i < NUMBER_KEY_COUNT; ++i) {
-        const NumberKey& k = NUMBER_KEYS[i];
-        const std::string n = "\x1b[" + std::to_string(k.number);
-        for (const char* tail : {"~", ";5~", ";2~", "$", "^", "@"}) forms.push_back({n + tail, {k.prefix, k.code}});
-    }
-    for (std::size_t i = 0; i < KEYPAD_KEY_COUNT; ++i)
-        forms.push_back({"\x1bO" + std::string(1, KEYPAD_KEYS[i].final), {KEYPAD_KEYS[i].code}});
+    for (const Key& k : letters)
+        for (const char* head : {"\x1b[", "\x1bO", "\x1b[1;5", "\x1b[1;2", "\x1bO5"}) forms.push_back({head + k.name, k.codes});
+    for (const Key& k : numbers)
+        for (const char* tail : {"~", ";5~", ";2~", "$", "^", "@"}) forms.push_back({"\x1b[" + k.name + tail, k.codes});
+    for (std::size_t i = 0; i < keypad.size(); ++i) forms.push_back({"\x1bO" + keypad.substr(i, 1), {keypad_codes[i]}});
     for (const Form& f : forms) {
         SCOPED_TRACE("sequence ESC" + f.bytes.substr(1));
         EXPECT_EQ(decode_all(f.bytes), f.codes);
@@ -156,6 +164,16 @@ TEST(KeyDecoder, EveryTableKeyInEveryForm) {
         then_q.push_back('q');
         EXPECT_EQ(decode_all(f.bytes + "q"), then_q);
     }
+}
+
+TEST(KeyDecoder, OldStyleMouseReportsAreSwallowedWhole) {
+    // ESC [ M and three bytes of any value: a click at the summary must start nothing.
+    for (const char* report : {"\x1b[M !!", "\x1b[Mq!!", "\x1b[M#\x7f\xff", "\x1b[M\x1b[A"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(report)));
+        for (std::size_t piece : {std::size_t{0}, std::size_t{1}, std::size_t{4}})
+            EXPECT_EQ(decode_all(std::string(report) + "p", piece), std::vector<int>{'p'}) << "in pieces of " << piece;
+    }
+    EXPECT_EQ(decode("\x1b[Mq", true).used, 0);  // waits for the rest
 }
 
 TEST(KeyDecoder, LongSequencesAndTerminalRepliesAreSwallowedAcrossReads) {
@@ -215,71 +233,6 @@ TEST(KeyDecoder, RandomBytesNeverStallOrOverrun) {
             at += key.used;
         }
     }
-}
-
-std::string encoded(int code, Charset charset) {
-    unsigned char out[3];
-    const int n = encode_char(code, charset, out);
-    return std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
-}
-
-TEST(CharacterEncoding, Utf8TerminalsGetLatin1AsUtf8AndControlsAsPictures) {
-    const std::pair<int, const char*> cases[] = {
-        {'A', "A"},   {'\n', "\n"}, {160, "\xc2\xa0"}, {233, "\xc3\xa9"}, {255, "\xc3\xbf"},
-        {0, "\xe2\x90\x80"},  {13, "\xe2\x90\x8d"}, {27, "\xe2\x90\x9b"}, {127, "\xe2\x90\xa1"},
-        {128, "\xe2\x96\x92"}, {159, "\xe2\x96\x92"}, {256, ""}, {-1, ""},
-    };
-    for (const auto& [code, want] : cases) EXPECT_EQ(encoded(code, Charset::UTF8), want) << code;
-}
-
-TEST(CharacterEncoding, SingleByteCharsetsGetOneVisibleCellPerCode) {
-    // ISO 8859-1 shows 160..255 itself; ASCII cannot, and gets '#' for them.
-    const int codes[] = {'~', '\n', 0, 27, 150, 160, 233, 255};
-    const char* latin1[] = {"~", "\n", ".", ".", ".", "\xa0", "\xe9", "\xff"};
-    const char* ascii[] = {"~", "\n", ".", ".", ".", "#", "#", "#"};
-    for (std::size_t i = 0; i < std::size(codes); ++i) {
-        EXPECT_EQ(encoded(codes[i], Charset::LATIN1), latin1[i]) << codes[i];
-        EXPECT_EQ(encoded(codes[i], Charset::ASCII), ascii[i]) << codes[i];
-    }
-}
-
-std::string visible(const std::string& text, Charset charset) {
-    std::string out;
-    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
-    for (int at = 0, length = static_cast<int>(text.size()); at < length;) {
-        unsigned char shown[4];
-        int used = 0;
-        const int n = visible_text_char(b + at, length - at, charset, shown, &used);
-        out.append(reinterpret_cast<char*>(shown), static_cast<std::size_t>(n));
-        at += used;
-    }
-    return out;
-}
-
-TEST(CharacterEncoding, OutsideTextKeepsPrintablesAndShowsControls) {
-    const std::string hostile = "x\x1b]2;PWNED\a\x1b[?25l\n\xc2\x9b" "caf\xc3\xa9 \xe2\x82\xac\xff";
-    EXPECT_EQ(visible(hostile, Charset::UTF8),
-              "x\xe2\x90\x9b]2;PWNED\xe2\x90\x87\xe2\x90\x9b[?25l\xe2\x90\x8a\xe2\x96\x92"
-              "caf\xc3\xa9 \xe2\x82\xac\xef\xbf\xbd");
-    EXPECT_EQ(visible(hostile, Charset::LATIN1), "x?]2;PWNED??[?25l?\xc2?caf\xc3\xa9 \xe2?\xac\xff");
-    EXPECT_EQ(visible(hostile, Charset::ASCII), "x?]2;PWNED??[?25l???caf?? ????");
-    EXPECT_EQ(visible("/home/user/pictures", Charset::UTF8), "/home/user/pictures");
-    // A surrogate and an overlong form are no characters: one stand-in per byte.
-    std::string replacements;
-    for (int i = 0; i < 5; ++i) replacements += "\xef\xbf\xbd";
-    EXPECT_EQ(visible("\xed\xa0\x80\xc0\xaf", Charset::UTF8), replacements);
-}
-
-TEST(CharacterEncoding, CharsetFromTheEnvironment) {
-    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "en_US.UTF-8"), Charset::UTF8);
-    EXPECT_EQ(charset_of_locale("", "", "de_DE.utf8"), Charset::UTF8);
-    EXPECT_EQ(charset_of_locale(nullptr, "C.UTF-8", "C"), Charset::UTF8);
-    EXPECT_EQ(charset_of_locale("C", "C.UTF-8", "en_US.UTF-8"), Charset::ASCII);  // LC_ALL wins
-    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "en_US.ISO-8859-1"), Charset::LATIN1);
-    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "de_DE.iso88591"), Charset::LATIN1);
-    EXPECT_EQ(charset_of_locale(nullptr, nullptr, "et_EE.ISO-8859-15"), Charset::ASCII);
-    EXPECT_EQ(charset_of_locale(nullptr, "POSIX", nullptr), Charset::ASCII);
-    EXPECT_EQ(charset_of_locale(nullptr, nullptr, nullptr), Charset::ASCII);
 }
 
 }  // namespace
