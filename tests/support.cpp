@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -133,16 +134,6 @@ int wait_exit(PtyProcess& p, int timeout_ms) {
     }
 }
 
-bool wait_stopped(PtyProcess& p, int timeout_ms) {
-    const long long end = now_ms() + timeout_ms;
-    while (now_ms() < end) {
-        int status = 0;
-        if (waitpid(p.pid, &status, WNOHANG | WUNTRACED) == p.pid && WIFSTOPPED(status)) return true;
-        read_some(p, 20);
-    }
-    return false;
-}
-
 termios current_settings(const PtyProcess& p) {
     termios t{};
     tcgetattr(p.master, &t);
@@ -177,27 +168,32 @@ std::string run_in_pty(const std::function<void()>& body, const std::vector<std:
     return p.output;
 }
 
+std::vector<long> code_points(const std::string& text) {
+    std::vector<long> points;
+    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0, n = text.size(); i < n;) {
+        const int length = b[i] < 0x80 ? 1 : b[i] >= 0xC2 && b[i] < 0xE0 ? 2 : b[i] >= 0xE0 && b[i] < 0xF0 ? 3 : 0;
+        long point = length == 1 ? b[i] : b[i] & (0xFF >> (length + 1));
+        bool ok = length > 0 && i + static_cast<std::size_t>(length) <= n;
+        for (int k = 1; ok && k < length; ++k) {
+            ok = (b[i + static_cast<std::size_t>(k)] & 0xC0) == 0x80;
+            point = (point << 6) | (b[i + static_cast<std::size_t>(k)] & 0x3F);
+        }
+        points.push_back(ok ? point : -1);
+        i += ok ? static_cast<std::size_t>(length) : 1;
+    }
+    return points;
+}
+
 std::vector<int> shown_codes(const std::string& output) {
     std::vector<int> codes;
-    const auto* b = reinterpret_cast<const unsigned char*>(output.data());
-    const std::size_t n = output.size();
-    for (std::size_t i = 0; i < n;) {
-        int code = b[i];
-        std::size_t length = 1;
-        if (code == '\r' && i + 1 < n && b[i + 1] == '\n') {
-            code = '\n';
-            length = 2;
-        } else if (code >= 0xC0 && code < 0xE0 && i + 1 < n) {
-            code = ((code & 0x1F) << 6) | (b[i + 1] & 0x3F);
-            length = 2;
-        } else if (code >= 0xE0 && i + 2 < n) {
-            code = ((code & 0x0F) << 12) | ((b[i + 1] & 0x3F) << 6) | (b[i + 2] & 0x3F);
-            length = 3;
-        }
-        if (code >= 0x2400 && code < 0x2420) code -= 0x2400;
-        if (code == 0x2421) code = 127;
-        codes.push_back(code);
-        i += length;
+    long before = -1;
+    for (long point : code_points(output)) {
+        if (point == '\n' && before == '\r') codes.back() = '\n';  // "\r\n" is one line end
+        else if (point >= 0x2400 && point < 0x2420) codes.push_back(static_cast<int>(point - 0x2400));
+        else if (point == 0x2421) codes.push_back(127);
+        else codes.push_back(static_cast<int>(point));
+        before = point;
     }
     return codes;
 }
@@ -218,7 +214,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 std::string read_file(const std::string& path) {

@@ -44,9 +44,6 @@ void read_for(PtyProcess& p, int ms);
 // when it did not end in time (it is killed then).
 int wait_exit(PtyProcess& p, int timeout_ms);
 
-// Waits for the process to stop (job control); false on timeout.
-bool wait_stopped(PtyProcess& p, int timeout_ms);
-
 termios current_settings(const PtyProcess& p);
 bool same_settings(const termios& a, const termios& b);
 
@@ -56,6 +53,10 @@ void finish(PtyProcess& p);
 // Runs `body` in a child process whose controlling terminal is a fresh pty,
 // with `env` applied as for spawn_in_pty; returns all the terminal received.
 std::string run_in_pty(const std::function<void()>& body, const std::vector<std::string>& env);
+
+// The code points of UTF-8 text; -1 for each byte that is no part of a
+// well-formed character.
+std::vector<long> code_points(const std::string& text);
 
 // The character codes a UTF-8 terminal was sent: each character once, the
 // control pictures taken back to the codes they stand for, "\r\n" as 10.

@@ -2,11 +2,13 @@
 
 #include "host.h"
 
-void print_pixel_char(Pixel pixel) {
+int pixel_char_code(Pixel pixel) {
     int code = (pixel.channel[0] + pixel.channel[1] + pixel.channel[2]) / 3;
     while ((code >= 7 && code <= 10) || code == 13) ++code;
-    put_char(code);
+    return code;
 }
+
+void print_pixel_char(Pixel pixel) { put_char(pixel_char_code(pixel)); }
 
 void show_progress(std::int32_t width, std::int32_t height) {
     for (std::int32_t y = 0; y < height && y < PREVIEW_ROWS; ++y) {

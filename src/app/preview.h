@@ -9,8 +9,12 @@
 constexpr int PREVIEW_COLUMNS = 80;
 constexpr int PREVIEW_ROWS = 50;
 
-// One pixel as one character. Codes 7..10 and 13 (bell, backspace, tab, line
-// feed, carriage return) are moved up past them, so a pixel never moves the cursor.
+// The character code of a pixel: its average brightness, with 7..10 and 13
+// (bell, backspace, tab, line feed, carriage return) moved up past them, so
+// that a pixel never moves the cursor.
+int pixel_char_code(Pixel pixel);
+
+// One pixel as one character, of pixel_char_code.
 void print_pixel_char(Pixel pixel);
 
 // The cells with x < min(width, 80) and y < min(height, 50), a line feed after

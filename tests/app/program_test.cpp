@@ -53,25 +53,6 @@ std::string picture_name_after(const std::string& text, std::size_t prefix_end, 
     return name;
 }
 
-// The code points of UTF-8 text; -1 for each byte that is no part of a
-// well-formed character.
-std::vector<long> code_points(const std::string& text) {
-    std::vector<long> points;
-    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t i = 0, n = text.size(); i < n;) {
-        const int length = b[i] < 0x80 ? 1 : b[i] >= 0xC2 && b[i] < 0xE0 ? 2 : b[i] >= 0xE0 && b[i] < 0xF0 ? 3 : 0;
-        long point = length == 1 ? b[i] : b[i] & (0xFF >> (length + 1));
-        bool ok = length > 0 && i + static_cast<std::size_t>(length) <= n;
-        for (int k = 1; ok && k < length; ++k) {
-            ok = (b[i + static_cast<std::size_t>(k)] & 0xC0) == 0x80;
-            point = (point << 6) | (b[i + static_cast<std::size_t>(k)] & 0x3F);
-        }
-        points.push_back(ok ? point : -1);
-        i += ok ? static_cast<std::size_t>(length) : 1;
-    }
-    return points;
-}
-
 // A working directory for the program, and a stand-in viewer opener that
 // logs each file it is asked to open.
 class ProgramTest : public testing::Test {
