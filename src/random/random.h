@@ -106,7 +106,9 @@ inline void draw_pair_while(std::uint64_t* state, std::int32_t bound_x, std::int
             // Both states of the pair from the one before it, so the second
             // draw need not wait for the first.
             const std::uint64_t first = step(s), second = s * MULTIPLIER_2 + ADDEND_2;
-            if (!(bounded(top31(first), bx, x) & bounded(top31(second), by, y))) break;  // a rejected value: below
+            const bool x_fine = bounded(top31(first), bx, x);
+            const bool y_fine = bounded(top31(second), by, y);
+            if (!(x_fine && y_fine)) break;  // a rejected value: below, the plain way
             s = second;
             if (!taken(*x, *y)) {
                 *state = s;

@@ -1,0 +1,36 @@
+#!/bin/sh
+# Installs, on Debian or Ubuntu, what building the program needs
+# (`program`) or building and running every test (`tests`): only the
+# packages that are missing, as root or through sudo.
+#   tools/install-deps.sh program|tests
+set -eu
+
+program="cmake make g++"
+# GoogleTest and Google Benchmark; strace holds a flush to disk up in a test,
+# man renders the installed manual page, Pillow reads the written pictures
+# back as a real image reader.
+tests="$program libgtest-dev libbenchmark-dev strace man-db python3 python3-pil"
+
+case "${1:-}" in
+  program) wanted=$program ;;
+  tests) wanted=$tests ;;
+  *) echo "usage: $0 program|tests" >&2; exit 2 ;;
+esac
+
+missing=""
+for package in $wanted; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing="$missing $package"
+done
+[ -n "$missing" ] || exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=""
+elif command -v sudo >/dev/null; then
+  as_root="sudo"
+else
+  echo "$0: these packages are missing and this is not root, nor is sudo here:$missing" >&2
+  exit 1
+fi
+echo "installing:$missing"
+$as_root apt-get update -qq
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
