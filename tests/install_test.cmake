@@ -6,14 +6,14 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(failed)
   message(FATAL_ERROR "cmake --install failed")
 endif()
-foreach(installed bin/pixelgrow share/man/man1/pixelgrow.1)
+foreach(installed bin/pixelgrow share/man/man1/pixelgrow.1.gz)
   if(NOT EXISTS "${prefix}/${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
 endforeach()
 set(ENV{MANWIDTH} 80)
 set(ENV{LC_ALL} C.UTF-8)
-execute_process(COMMAND man --warnings=w -l "${prefix}/share/man/man1/pixelgrow.1"
+execute_process(COMMAND man --warnings=w -l "${prefix}/share/man/man1/pixelgrow.1.gz"
                 RESULT_VARIABLE failed OUTPUT_VARIABLE page ERROR_VARIABLE warnings)
 if(failed OR NOT warnings STREQUAL "")
   message(FATAL_ERROR "man -l failed or warned:\n${warnings}")
