@@ -21,6 +21,8 @@ namespace {
 constexpr int PICTURE_MS = 60000;  // a picture takes about two seconds; room for slow machines
 const std::string MENU = "Menu:\r\nESC - stop image creation/Quit prog\r\nP   - show Progress\r\n";
 const std::string INTRO = "\r\n\r\nGenerating image...I'll write a BMP image file to the current directory:\r\n";
+const std::string OPEN_ERROR = "ERROR: Could not open/create BMP file in write_image()!";
+const std::string WRITE_ERROR = "ERROR: Could not write BMP file in write_image()!";
 const std::string VIEWER = "...and then call your default image-viewing program to display the file.\r\n\r\n";
 
 // Reads "<eol>locii = %d   loops = %d  secs: %d<eol>" at `at`; false when it is not there.
@@ -35,10 +37,6 @@ bool read_summary(const std::string& text, std::size_t at, const std::string& eo
     if (secs < 0 || text.compare(after, eol.size(), eol) != 0) return false;
     if (end != nullptr) *end = after + eol.size();
     return true;
-}
-
-bool has_at(const std::string& text, std::size_t at, const std::string& want) {
-    return at <= text.size() && text.compare(at, want.size(), want) == 0;
 }
 
 // The file name after `prefix` up to ".<eol>" when it is "randImage<digits>.bmp"; empty otherwise.
@@ -114,6 +112,20 @@ protected:
         send_keys(p_, "q");
         if (wait_exit(p_, 10000) != 0 || p_.output.compare(0, INTRO.size(), INTRO) != 0) return "";
         return p_.output.substr(INTRO.size(), p_.output.find("\r\n", INTRO.size()) - INTRO.size());
+    }
+
+    // After the error line on standard output, the reason on the error stream,
+    // as any other program gives it: "pixelgrow: randImage<digits>.bmp: REASON",
+    // then the summary. The reason, or "" when that is not what was shown.
+    std::string failure_reason(const std::string& error_line) {
+        const std::string head = "\r\n\r\n" + error_line + "\r\n\r\npixelgrow: ";
+        const std::size_t at = p_.output.find(head);
+        if (at == std::string::npos) return "";
+        const std::size_t name = at + head.size(), colon = p_.output.find(": ", name);
+        const std::size_t end = p_.output.find("\r\n\r\nlocii = ", name);
+        if (colon == std::string::npos || end == std::string::npos || colon > end) return "";
+        if (picture_name_after(p_.output.substr(0, colon) + ".\r\n", name, "\r\n").empty()) return "";
+        return p_.output.substr(colon + 2, end - colon - 2);
     }
 
     // Sends a key once growth is under way.
@@ -249,14 +261,7 @@ TEST_F(ProgramTest, AFailedSaveIsReportedAndNothingIsOpened) {
     ASSERT_EQ(rmdir(work_.c_str()), 0);
     int locii = 0, loops = 0;
     ASSERT_TRUE(wait_summary(0, &locii, &loops));
-    // The line on standard output, then why on the error stream, as any other program says it.
-    const std::string said = "\r\n\r\nERROR: Could not open/create BMP file in write_image()!\r\n\r\n";
-    const std::size_t at = p_.output.find(said + "pixelgrow: randImage");
-    ASSERT_NE(at, std::string::npos) << p_.output.substr(p_.output.size() - 400);
-    const std::size_t name_end = p_.output.find(": ", at + said.size() + 11);
-    ASSERT_NE(name_end, std::string::npos);
-    EXPECT_FALSE(picture_name_after(p_.output.substr(0, name_end) + ".\r\n", at + said.size() + 11, "\r\n").empty());
-    EXPECT_TRUE(has_at(p_.output, name_end, ": No such file or directory\r\n\r\nlocii = ")) << p_.output.substr(name_end, 60);
+    EXPECT_EQ(failure_reason(OPEN_ERROR), "No such file or directory");
     const std::size_t sent = p_.output.size();
     send_keys(p_, " ");
     // The next picture shows an empty line for the directory it cannot read.
@@ -268,15 +273,31 @@ TEST_F(ProgramTest, AFailedSaveIsReportedAndNothingIsOpened) {
     EXPECT_EQ(read_file(launches_path()), "");
 }
 
+TEST_F(ProgramTest, AReadOnlyDirectorySaysSoOnTheErrorStream) {
+    // Root writes anywhere the file system lets it: give it a read-only one,
+    // the directory mounted over itself read-only in a mount namespace of its own.
+    const bool root = geteuid() == 0;
+    if (root) {
+        start({"/usr/bin/unshare", "--mount", "/bin/sh", "-c",
+               "mount --bind -o ro . . && cd \"$PWD\" && exec " + std::string(PIXELGROW)});
+    } else {
+        ASSERT_EQ(chmod(work_.c_str(), 0555), 0);
+        start();
+    }
+    int locii = 0, loops = 0;
+    ASSERT_TRUE(wait_summary(0, &locii, &loops));
+    EXPECT_EQ(failure_reason(OPEN_ERROR), root ? "Read-only file system" : "Permission denied");
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    EXPECT_EQ(read_file(launches_path()), "");
+}
+
 TEST_F(ProgramTest, AWriteCutShortByTheFileSizeLimitLeavesNoFile) {
     start({"/bin/sh", "-c", std::string("ulimit -f 100; exec ") + PIXELGROW});
     int locii = 0, loops = 0;
     ASSERT_TRUE(wait_summary(0, &locii, &loops));
-    const std::string said = "\r\n\r\nERROR: Could not write BMP file in write_image()!\r\n\r\npixelgrow: randImage";
-    const std::size_t at = p_.output.find(said);
-    ASSERT_NE(at, std::string::npos);
-    const std::size_t reason = p_.output.find(".bmp: ", at);
-    EXPECT_TRUE(has_at(p_.output, reason, ".bmp: File too large\r\n\r\nlocii = ")) << p_.output.substr(at, 120);
+    EXPECT_EQ(failure_reason(WRITE_ERROR), "File too large");
     send_keys(p_, "q");
     EXPECT_EQ(wait_exit(p_, 10000), 0);
     EXPECT_EQ(files(), std::vector<std::string>{});
