@@ -68,6 +68,9 @@ PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std
     termios t = settings;
     p.pid = forkpty(&p.master, nullptr, &t, &size);
     if (p.pid == 0) {
+        // A plain terminal that is asked nothing, whatever terminal runs the
+        // tests; a test that wants another names it.
+        apply_env({"TERM=dumb", "COLORTERM", "TERM_PROGRAM", "LC_TERMINAL", "KITTY_WINDOW_ID", "TMUX", "STY"});
         apply_env(env);
         body();
         _exit(0);

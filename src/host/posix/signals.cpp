@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace signal_shared {
 
@@ -11,6 +12,7 @@ termios saved_settings;
 volatile sig_atomic_t saved_valid = 0;
 volatile sig_atomic_t raw_active = 0;
 volatile sig_atomic_t line_started = 0;
+const char* volatile picture_end = nullptr;
 char temp_name[TEMP_NAME_SIZE];
 volatile sig_atomic_t temp_name_set = 0;
 
@@ -51,6 +53,10 @@ void remove_temp_file() {
 // handler returns.
 void on_ending_signal(int sig) {
     remove_temp_file();
+    if (const char* end = picture_end) {  // a picture cut off: the terminal would swallow all that follows
+        const ssize_t ignored_result = write(tty_fd, end, strlen(end));
+        (void)ignored_result;
+    }
     const int was_raw = raw_active;
     restore_terminal();
     // Shells report a death by any signal but these two ("Hangup",

@@ -23,6 +23,10 @@ extern volatile sig_atomic_t raw_active;     // raw settings were (or are being)
 // shell prints its report of a signal's death wherever the cursor is.
 extern volatile sig_atomic_t line_started;
 
+// While a picture is written to the terminal: what ends a string it may have
+// left open, and resets its colours.
+extern const char* volatile picture_end;
+
 constexpr int TEMP_NAME_SIZE = 300;
 extern char temp_name[TEMP_NAME_SIZE];       // a file being written, removed if the program is ended
 extern volatile sig_atomic_t temp_name_set;

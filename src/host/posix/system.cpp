@@ -15,16 +15,8 @@ namespace {
 
 #ifdef __APPLE__
 constexpr char OPENER[] = "open";
-bool graphical_session() { return true; }
 #else
 constexpr char OPENER[] = "xdg-open";
-// Without one the opener may fall back to a text-mode browser that would take
-// over this very terminal.
-bool graphical_session() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
-}
 #endif
 
 }  // namespace
@@ -38,7 +30,13 @@ void run_command(const char* text) {
     static const char START[] = "start ";
     if (text == nullptr || std::strncmp(text, START, sizeof START - 1) != 0) return;
     const char* file = text + sizeof START - 1;
-    if (file[0] == '\0' || !graphical_session()) return;
+    if (file[0] == '\0') return;
+    // Without a desktop the opener may fall back to a text-mode browser that
+    // would take over this very terminal; the terminal shows the picture instead.
+    if (!graphical_session()) {
+        show_picture_in_terminal(file);
+        return;
+    }
     flush_terminal_output();
 
     // Two forks: the middle child ends at once and is reaped here, so the

@@ -58,15 +58,6 @@ std::size_t out_length = 0;
 
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
 
-// Whether the terminal is ours to read; a terminal that hung up says EIO, and
-// ends the program.
-bool in_foreground_or_end() {
-    if (tty_fd < 0) return false;
-    const pid_t group = tcgetpgrp(tty_fd);
-    if (group < 0 && terminal_gone(errno)) end_for_lost_terminal();
-    return group == getpgrp();
-}
-
 // A program started in the background takes the terminal once it is found in
 // the foreground, whether or not it was continued on the way.
 void ensure_raw() {
@@ -75,6 +66,7 @@ void ensure_raw() {
     block_signals(&old);
     enter_raw_mode();
     unblock_signals(&old);
+    ask_terminal();
 }
 
 // Reads what the terminal has, waiting up to `timeout_ms` (-1: until something
@@ -87,6 +79,7 @@ bool read_input(int timeout_ms) {
     const ssize_t n = sys_read(tty_fd, in_bytes + in_length, sizeof in_bytes - static_cast<std::size_t>(in_length));
     if (n == 0 || (n < 0 && terminal_gone(errno))) end_for_lost_terminal();
     if (n < 0) return false;
+    note_terminal_input(in_bytes + in_length, static_cast<std::size_t>(n));
     in_length += static_cast<int>(n);
     return true;
 }
@@ -124,6 +117,7 @@ void at_exit() {
     // no reason to end the program a second time.
     if (out_length > 0 && tty_fd >= 0) sys_write_all(tty_fd, out_bytes, out_length);
     out_length = 0;
+    drop_late_answers();
     sigset_t old;
     block_signals(&old);
     restore_terminal();
@@ -131,6 +125,21 @@ void at_exit() {
 }
 
 }  // namespace
+
+bool in_foreground_or_end() {
+    if (tty_fd < 0) return false;
+    const pid_t group = tcgetpgrp(tty_fd);
+    if (group < 0 && terminal_gone(errno)) end_for_lost_terminal();
+    return group == getpgrp();
+}
+
+void end_if_terminal_lost() {
+    if (terminal_gone(errno)) end_for_lost_terminal();
+}
+
+void poll_terminal_input() {
+    if (in_foreground_or_end()) read_input(0);
+}
 
 void terminal_start() {
     charset = charset_of_locale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));

@@ -1,6 +1,8 @@
 // The POSIX terminal, as the rest of the host uses it.
 #pragma once
 
+#include <cstddef>
+
 #include "common/output.h"
 
 // Opens the controlling terminal, installs the signal handlers and enters raw
@@ -10,3 +12,33 @@ void terminal_start();
 // How long a lone Escape waits for the rest of a key sequence; the key probe
 // of the tests sets it, so that its timing does not race a loaded machine.
 void set_escape_wait_ms(int ms);
+
+// Whether the terminal is ours to read and write; a terminal that hung up
+// ends the program, as a hang-up does.
+bool in_foreground_or_end();
+
+// Ends the program when errno says the terminal went away.
+void end_if_terminal_lost();
+
+// Reads what the terminal has sent, without waiting, for the keys to come.
+void poll_terminal_input();
+
+// ---- pictures in the terminal itself, from picture.cpp
+
+// Whether a desktop is there to show a picture in a viewer of its own.
+bool graphical_session();
+
+// Asks the terminal what it can show; once, when raw input first begins, and
+// only where the picture will be shown in the terminal.
+void ask_terminal();
+
+// Bytes read from the terminal, where the answers are picked out.
+void note_terminal_input(const unsigned char* bytes, std::size_t length);
+
+// Waits a moment for answers still on their way, so that none is typed into
+// the shell after the program ends; at exit.
+void drop_late_answers();
+
+// The saved picture `file` drawn below the cursor, which ends at the start of
+// the line below it. Nothing when the terminal cannot show it.
+void show_picture_in_terminal(const char* file);

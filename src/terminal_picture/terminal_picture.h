@@ -1,0 +1,107 @@
+// A saved picture shown in the terminal itself, for users without a desktop:
+// which way the terminal can show it, and the bytes that show it. Pure: the
+// host reads the file, asks the terminal, and writes what comes out of here.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// ---- pixels
+
+// Top row first; three bytes a pixel: red, green, blue.
+struct Rgb {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> bytes;
+};
+
+// The pixels of an uncompressed 24-bit BMP file (rows bottom-up or top-down,
+// padded to four bytes). False for anything else, or a file cut short.
+bool read_bmp(const unsigned char* data, std::size_t size, Rgb* out);
+
+// The picture at another size, each new pixel the average of the old pixels
+// whose centres fall in its area (at least the one nearest it).
+Rgb scale_area(const Rgb& picture, int width, int height);
+
+// ---- what the terminal can do
+
+enum class PictureWay { NONE, KITTY, ITERM2, SIXEL, HALF_BLOCKS_24BIT, HALF_BLOCKS_256 };
+
+// The environment variables that name the terminal; null when unset.
+struct TerminalNames {
+    const char* term = nullptr;
+    const char* colorterm = nullptr;
+    const char* term_program = nullptr;
+    const char* lc_terminal = nullptr;
+    const char* kitty_window_id = nullptr;
+    const char* tmux = nullptr;
+    const char* sty = nullptr;
+};
+
+// The questions to send when the program takes the terminal: none where the
+// terminal is dumb or a multiplexer stands between us and it (its answers
+// would describe the multiplexer). The kitty query only where the names
+// already say kitty: some terminals print it.
+struct Queries {
+    bool device_attributes = false;
+    bool kitty = false;
+};
+Queries queries_for(const TerminalNames& names);
+
+constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
+constexpr char DEVICE_ATTRIBUTES_QUERY[] = "\x1b[c";  // asked last: every terminal answers it
+
+// The answers, picked out of the key input as it is read, in pieces of any
+// size; everything else passes by untouched.
+struct Answers {
+    bool device_attributes = false;  // the answer to ESC [ c came
+    bool sixel = false;              // ... and it holds the parameter 4
+    bool kitty = false;              // the kitty query was answered OK
+    // Where the scan stands inside a possible answer.
+    int state = 0;
+    std::string held;
+};
+void read_answers(Answers* answers, const unsigned char* bytes, std::size_t length);
+
+PictureWay choose_way(const TerminalNames& names, const Answers& answers);
+
+// ---- size and bytes
+
+struct TerminalSize {
+    int columns = 0;
+    int rows = 0;
+    int width_px = 0;   // of the text area; 0 when the terminal does not say
+    int height_px = 0;
+};
+
+// Where the picture goes: `columns` × `rows` cells, and its side in screen
+// pixels for the ways that draw pixels (kitty, sixel).
+struct Placement {
+    int columns = 0;
+    int rows = 0;
+    int side_px = 0;
+};
+
+// The largest square that fits in the terminal's width and its height less
+// `reserved_rows`, never larger than the picture's own `picture_side` pixels.
+// No columns when not even two rows or columns are left.
+Placement place_picture(int picture_side, TerminalSize size, int reserved_rows);
+
+// The bytes that show `picture` in the placement, the cursor ending at the
+// start of the line below it. Empty for NONE or a placement with no cells.
+// `file` is the saved file itself, for the way that sends it as it is;
+// `unicode`: the terminal's character set has the half block.
+std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned char* file, std::size_t file_size,
+                           Placement placement, bool unicode);
+
+// What closes whatever the way's bytes may have left open when cut off
+// anywhere: the string (ESC \ or BEL) and the colours.
+const char* cut_off_end(PictureWay way);
+
+// Each way alone, for the tests and the benchmark.
+std::string encode_kitty(const Rgb& picture);  // one pixel to a screen pixel
+std::string encode_iterm2(const unsigned char* file, std::size_t size, int columns, int rows);
+std::string encode_sixel(const Rgb& picture);                        // at its own size
+// A cell for 1 × 2 pixels; without `unicode` a cell for each pixel.
+std::string encode_half_blocks(const Rgb& picture, bool full_color, bool unicode);
