@@ -1,0 +1,439 @@
+#include "terminal_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bmp.h"
+#include "grid.h"
+#include "growth.h"
+#include "random.h"
+
+namespace {
+
+// ---- what a terminal would make of the bytes
+
+std::vector<unsigned char> from_base64(const std::string& text) {
+    std::vector<unsigned char> out;
+    unsigned value = 0;
+    int bits = 0;
+    for (char c : text) {
+        const char* at = std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", c);
+        if (c == '=' || c == '\0' || at == nullptr) break;
+        value = value << 6 | static_cast<unsigned>(at - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out.push_back(static_cast<unsigned char>(value >> bits));
+        }
+    }
+    return out;
+}
+
+// The keys of each kitty escape and the pixels of all of them together.
+struct KittyImage {
+    std::vector<std::map<std::string, std::string>> keys;
+    std::vector<std::size_t> payload_sizes;
+    std::vector<unsigned char> pixels;
+    std::string after;  // what follows the last escape
+};
+
+KittyImage decode_kitty(const std::string& bytes) {
+    KittyImage image;
+    std::string base64;
+    std::size_t at = 0;
+    while (bytes.compare(at, 3, "\x1b_G") == 0) {
+        const std::size_t semi = bytes.find(';', at), end = bytes.find("\x1b\\", at);
+        std::map<std::string, std::string> keys;
+        for (std::size_t k = at + 3; k < semi;) {
+            const std::size_t comma = std::min(bytes.find(',', k), semi), eq = bytes.find('=', k);
+            keys[bytes.substr(k, eq - k)] = bytes.substr(eq + 1, comma - eq - 1);
+            k = comma + 1;
+        }
+        image.keys.push_back(keys);
+        image.payload_sizes.push_back(end - semi - 1);
+        base64 += bytes.substr(semi + 1, end - semi - 1);
+        at = end + 2;
+    }
+    image.pixels = from_base64(base64);
+    image.after = bytes.substr(at);
+    return image;
+}
+
+int number_at(const std::string& s, std::size_t* at) {
+    int n = 0;
+    while (*at < s.size() && s[*at] >= '0' && s[*at] <= '9') n = n * 10 + (s[(*at)++] - '0');
+    return n;
+}
+
+// A sixel image as a terminal draws it: -1 where nothing was drawn.
+struct SixelImage {
+    int width = 0, height = 0, registers = 0;
+    std::vector<int> rgb;
+};
+
+SixelImage decode_sixel(const std::string& s) {
+    SixelImage image;
+    std::map<int, std::vector<int>> palette;
+    std::size_t at = s.find('q') + 1;
+    EXPECT_EQ(s[at++], '"');
+    number_at(s, &at), ++at, number_at(s, &at), ++at;  // pixel aspect 1:1
+    image.width = number_at(s, &at), ++at;
+    image.height = number_at(s, &at);
+    image.rgb.assign(static_cast<std::size_t>(image.width * image.height * 3), -1);
+    int x = 0, band = 0, color = 0;
+    while (at < s.size() && s[at] != '\x1b') {
+        const char c = s[at++];
+        int repeat = 1;
+        if (c == '#') {
+            color = number_at(s, &at);
+            if (s[at] == ';') {
+                ++at;
+                EXPECT_EQ(number_at(s, &at), 2);  // RGB in percent
+                std::vector<int>& rgb = palette[color];
+                for (int k = 0; k < 3; ++k) ++at, rgb.push_back((number_at(s, &at) * 255 + 50) / 100);
+            }
+            continue;
+        }
+        if (c == '$') x = 0;
+        if (c == '-') x = 0, ++band;
+        if (c == '!') repeat = number_at(s, &at);
+        const char sixel = c == '!' ? s[at++] : c;
+        if (sixel < '?' || sixel > '~') continue;
+        for (int r = 0; r < repeat; ++r, ++x)
+            for (int bit = 0; bit < 6; ++bit) {
+                const int y = band * 6 + bit;
+                if (!((sixel - '?') >> bit & 1) || y >= image.height || x >= image.width) continue;
+                for (int k = 0; k < 3; ++k)
+                    image.rgb[static_cast<std::size_t>((y * image.width + x) * 3 + k)] = palette[color].at(static_cast<std::size_t>(k));
+            }
+    }
+    image.registers = static_cast<int>(palette.size());
+    return image;
+}
+
+// Half-block cells: colours as sent, as the 256-colour palette index when so sent.
+struct Cell {
+    std::vector<int> fg, bg;
+    std::string glyph;
+};
+using Cells = std::vector<std::vector<Cell>>;
+
+Cells decode_cells(const std::string& s) {
+    Cells rows(1);
+    std::vector<int> fg, bg;
+    for (std::size_t at = 0; at < s.size();) {
+        if (s.compare(at, 2, "\x1b[") == 0) {
+            const std::size_t end = s.find('m', at);
+            std::vector<int> p;
+            for (std::size_t k = at + 2; k < end; ++k) p.push_back(number_at(s, &k));
+            if (p.size() > 1) (p[0] == 38 ? fg : bg).assign(p.begin() + 1, p.end());
+            if (p == std::vector<int>{0}) fg.clear(), bg.clear();
+            at = end + 1;
+        } else if (s.compare(at, 2, "\r\n") == 0) {
+            EXPECT_TRUE(fg.empty() && bg.empty()) << "colours reset before each line end";
+            rows.emplace_back();
+            at += 2;
+        } else {
+            const std::size_t n = static_cast<unsigned char>(s[at]) >= 0x80 ? 3 : 1;
+            rows.back().push_back({fg, bg, s.substr(at, n)});
+            at += n;
+        }
+    }
+    rows.pop_back();
+    return rows;
+}
+
+// ---- pictures
+
+const unsigned char* pixel_at(const Rgb& p, int x, int y) {
+    return &p.bytes[static_cast<std::size_t>((y * p.width + x) * 3)];
+}
+
+// The bytes the program saves for the grid's top left `width` × `height`.
+std::vector<unsigned char> saved_bytes(int width, int height) {
+    std::vector<unsigned char> bytes(54 + static_cast<std::size_t>((width * 3 + 3) / 4 * 4 * height));
+    bytes.resize(bmp_file_bytes(width, height, bytes.data()));
+    return bytes;
+}
+
+// A picture the program grows, read back from the bytes it saves.
+Rgb grown_picture(std::int64_t seed, std::vector<unsigned char>* file = nullptr) {
+    setSeed(seed);
+    clear_grid();
+    completed_count = 0;
+    locii = 0;
+    testing::internal::CaptureStdout();  // the status lines
+    while (!image_full(GRID_WIDTH, GRID_HEIGHT)) grow_batch(GRID_WIDTH, GRID_HEIGHT);
+    testing::internal::GetCapturedStdout();
+    const std::vector<unsigned char> bytes = saved_bytes(GRID_WIDTH, GRID_HEIGHT);
+    Rgb picture;
+    EXPECT_TRUE(read_bmp(bytes.data(), bytes.size(), &picture));
+    if (file != nullptr) *file = bytes;
+    return picture;
+}
+
+// Blocks of one colour each, `bw` × `bh` pixels, every block another colour.
+Rgb blocks(int width, int height, int bw, int bh) {
+    Rgb p{width, height, std::vector<unsigned char>(static_cast<std::size_t>(width * height * 3))};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int b = (y / bh) * 131 + (x / bw) * 71;
+            unsigned char* to = &p.bytes[static_cast<std::size_t>((y * width + x) * 3)];
+            to[0] = static_cast<unsigned char>(b * 37), to[1] = static_cast<unsigned char>(b * 11 + 50),
+            to[2] = static_cast<unsigned char>(b * 5 + 90);
+        }
+    return p;
+}
+
+TEST(TerminalPicture, ReadsBackWhatTheProgramSaves) {
+    for (int width : {1, 2, 3, 5, 400}) {
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < width; ++x) *get_pixel(x, y) = Pixel{{std::uint8_t(x), std::uint8_t(y * 30), std::uint8_t(x ^ y)}};
+        const std::vector<unsigned char> file = saved_bytes(width, 7);
+        Rgb picture;
+        ASSERT_TRUE(read_bmp(file.data(), file.size(), &picture)) << width;
+        ASSERT_EQ(picture.width, width);
+        ASSERT_EQ(picture.height, 7);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < width; ++x)
+                ASSERT_EQ(0, std::memcmp(pixel_at(picture, x, y), get_pixel(x, y)->channel, 3)) << width << " " << x << "," << y;
+
+        // The same rows stored top-down, as a negative height says.
+        const std::size_t stride = (file.size() - 54) / 7;
+        std::vector<unsigned char> flipped(file.begin(), file.begin() + 54);
+        for (int row = 6; row >= 0; --row)
+            flipped.insert(flipped.end(), file.begin() + 54 + row * static_cast<long>(stride), file.begin() + 54 + (row + 1) * static_cast<long>(stride));
+        flipped[22] = static_cast<unsigned char>(-7), flipped[23] = flipped[24] = flipped[25] = 0xFF;
+        Rgb same;
+        ASSERT_TRUE(read_bmp(flipped.data(), flipped.size(), &same));
+        EXPECT_EQ(same.bytes, picture.bytes) << width;
+    }
+}
+
+TEST(TerminalPicture, RefusesWhatIsNoPictureOfItsKind) {
+    const std::vector<unsigned char> file = saved_bytes(5, 3);
+    const struct {
+        const char* what;
+        std::size_t at;
+        unsigned char value;
+        std::size_t keep;
+    } cases[] = {
+        {"cut short by a byte", 0, 'B', file.size() - 1}, {"another signature", 1, 'A', file.size()},
+        {"32 bits a pixel", 28, 32, file.size()},        {"compressed", 30, 1, file.size()},
+        {"no width", 18, 0, file.size()},                {"a width beyond reason", 21, 0x40, file.size()},
+        {"an older header", 14, 12, file.size()},        {"pixels beyond the end", 10, 200, file.size()},
+    };
+    for (const auto& c : cases) {
+        std::vector<unsigned char> bad(file.begin(), file.begin() + static_cast<long>(c.keep));
+        bad[c.at] = c.value;
+        Rgb picture;
+        EXPECT_FALSE(read_bmp(bad.data(), bad.size(), &picture)) << c.what;
+    }
+}
+
+TEST(TerminalPicture, ScalingAveragesEachArea) {
+    // 2 × 2 blocks halved: every new pixel is one block's colour.
+    const Rgb halved = scale_area(blocks(400, 400, 2, 2), 200, 200);
+    EXPECT_EQ(halved.bytes, blocks(200, 200, 1, 1).bytes);
+    // Three pixels of 0, 30 and 90 into one: their mean; one into three: itself.
+    Rgb line{3, 1, {0, 0, 0, 30, 30, 30, 90, 90, 90}};
+    EXPECT_EQ(scale_area(line, 1, 1).bytes, (std::vector<unsigned char>{40, 40, 40}));
+    const Rgb grown = scale_area(Rgb{1, 1, {7, 8, 9}}, 3, 2);
+    for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
+}
+
+TEST(TerminalPicture, KittyChunksDecodeToThePixels) {
+    const Rgb picture = grown_picture(11);
+    const KittyImage image = decode_kitty(encode_kitty(picture));
+    ASSERT_GT(image.keys.size(), 1u);
+    EXPECT_EQ(image.keys[0].at("a"), "T");
+    EXPECT_EQ(image.keys[0].at("f"), "24");
+    EXPECT_EQ(image.keys[0].at("s"), "400");
+    EXPECT_EQ(image.keys[0].at("v"), "400");
+    for (std::size_t i = 0; i < image.keys.size(); ++i) {
+        EXPECT_EQ(image.keys[i].at("q"), "2") << "no answers that would arrive as keys";
+        EXPECT_EQ(image.keys[i].at("m"), i + 1 < image.keys.size() ? "1" : "0") << i;
+        EXPECT_LE(image.payload_sizes[i], 4096u) << i;
+    }
+    EXPECT_EQ(image.pixels, picture.bytes);
+    EXPECT_EQ(image.after, "\r\n");
+}
+
+TEST(TerminalPicture, Iterm2SendsTheFileItself) {
+    std::vector<unsigned char> file;
+    grown_picture(12, &file);
+    const std::string bytes = encode_iterm2(file.data(), file.size(), 40, 20);
+    const std::string head = "\x1b]1337;File=inline=1;size=480054;width=40;height=20;preserveAspectRatio=1:";
+    ASSERT_EQ(bytes.compare(0, head.size(), head), 0) << bytes.substr(0, 80);
+    const std::size_t bell = bytes.find('\a');
+    EXPECT_EQ(from_base64(bytes.substr(head.size(), bell - head.size())), file);
+    EXPECT_EQ(bytes.substr(bell), "\a\r\n");
+}
+
+TEST(TerminalPicture, SixelDecodesToThePictureWithinItsColourError) {
+    // A grown picture at a size no multiple of six: 256 colours for a picture
+    // of tens of thousands leave about 9 of 255 on average. A picture of
+    // fewer colours than registers: only the rounding to percent.
+    const struct {
+        Rgb picture;
+        double mean_error, max_error;
+    } cases[] = {{scale_area(grown_picture(13), 299, 299), 10.0, 64.0}, {blocks(60, 45, 15, 9), 1.0, 1.0}};
+    for (const auto& c : cases) {
+        const SixelImage image = decode_sixel(encode_sixel(c.picture));
+        ASSERT_EQ(image.width, c.picture.width);
+        ASSERT_EQ(image.height, c.picture.height);
+        EXPECT_LE(image.registers, 256);
+        double sum = 0, worst = 0;
+        for (std::size_t i = 0; i < image.rgb.size(); ++i) {
+            ASSERT_NE(image.rgb[i], -1) << "pixel " << i / 3 << " never drawn";
+            const double error = std::abs(image.rgb[i] - c.picture.bytes[i]);
+            sum += error, worst = std::max(worst, error);
+        }
+        EXPECT_LE(sum / static_cast<double>(image.rgb.size()), c.mean_error);
+        EXPECT_LE(worst, c.max_error);
+        std::printf("sixel %dx%d: %d registers, mean error %.2f, largest %.0f\n", image.width, image.height, image.registers,
+                    sum / static_cast<double>(image.rgb.size()), worst);
+    }
+}
+
+// The 256-colour palette's colour of an index from 16 on.
+std::vector<int> palette_color(int index) {
+    static const int LEVELS[6] = {0, 95, 135, 175, 215, 255};
+    if (index >= 232) return std::vector<int>(3, 8 + 10 * (index - 232));
+    const int i = index - 16;
+    return {LEVELS[i / 36], LEVELS[i / 6 % 6], LEVELS[i % 6]};
+}
+
+int distance2(const std::vector<int>& a, const unsigned char* b) {
+    int d = 0;
+    for (int k = 0; k < 3; ++k) d += (a[static_cast<std::size_t>(k)] - b[k]) * (a[static_cast<std::size_t>(k)] - b[k]);
+    return d;
+}
+
+TEST(TerminalPicture, HalfBlocksShowTheAreaAverages) {
+    // 400 × 400 in blocks of 10 × 5: each pixel of 40 × 80 is one block, and so its area's average.
+    const Rgb picture = blocks(400, 400, 10, 5), expected = blocks(40, 80, 1, 1);
+    for (bool full_color : {true, false}) {
+        const Cells cells = decode_cells(encode_half_blocks(scale_area(picture, 40, 80), full_color, true));
+        ASSERT_EQ(cells.size(), 40u);
+        for (int row = 0; row < 40; ++row) {
+            ASSERT_EQ(cells[static_cast<std::size_t>(row)].size(), 40u);
+            for (int x = 0; x < 40; ++x) {
+                const Cell& cell = cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(x)];
+                EXPECT_EQ(cell.glyph, "\xe2\x96\x80");
+                const unsigned char* top = pixel_at(expected, x, 2 * row);
+                const unsigned char* bottom = pixel_at(expected, x, 2 * row + 1);
+                if (full_color) {
+                    ASSERT_EQ(cell.fg, (std::vector<int>{2, top[0], top[1], top[2]}));
+                    ASSERT_EQ(cell.bg, (std::vector<int>{2, bottom[0], bottom[1], bottom[2]}));
+                    continue;
+                }
+                // The nearest of the palette's 240 colours: no other is nearer.
+                ASSERT_EQ(cell.fg.size(), 2u);
+                int best = 1 << 30;
+                for (int i = 16; i < 256; ++i) best = std::min(best, distance2(palette_color(i), top));
+                ASSERT_EQ(distance2(palette_color(cell.fg[1]), top), best) << row << "," << x;
+            }
+        }
+    }
+    // Without the half block: a space a pixel, its colour the background.
+    const Cells spaces = decode_cells(encode_half_blocks(expected, true, false));
+    ASSERT_EQ(spaces.size(), 80u);
+    const unsigned char* p = pixel_at(expected, 3, 41);
+    EXPECT_EQ(spaces[41][3].glyph, " ");
+    EXPECT_EQ(spaces[41][3].bg, (std::vector<int>{2, p[0], p[1], p[2]}));
+}
+
+Answers answered(const std::string& bytes, std::size_t piece) {
+    Answers answers;
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+        read_answers(&answers, reinterpret_cast<const unsigned char*>(bytes.data()) + at, std::min(piece, bytes.size() - at));
+    return answers;
+}
+
+TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
+    const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
+    const struct {
+        std::string input;
+        bool device_attributes, sixel, kitty;
+    } cases[] = {
+        {"q\x1b[A" + KITTY_OK + "\x1b[?62;c p", true, false, true},
+        {"\x1b[?63;1;2;4;6;9;15;16;22;28c", true, true, false},
+        {"\x1b[?1;2;4c", true, true, false},
+        {"\x1b[?64;1;42;14c", true, false, false},  // 42 and 14 are not 4
+        {"\x1b[?62;4", false, false, false},        // unfinished
+        {"\x1b[62;4c", false, false, false},        // no '?': no answer of this kind
+        {"\x1b_Gi=31;ENOTSUPPORTED:no\x1b\\\x1b[?6c", true, false, false},
+        {"\x1b[?62;\x1b[?12;4c", true, true, false},  // the first broken off by the next
+    };
+    for (const auto& c : cases)
+        for (std::size_t piece : {1u, 2u, 5u, 64u}) {
+            const Answers a = answered(c.input, piece);
+            EXPECT_EQ(a.device_attributes, c.device_attributes) << c.input.substr(1) << " in pieces of " << piece;
+            EXPECT_EQ(a.sixel, c.sixel) << c.input.substr(1) << " in pieces of " << piece;
+            EXPECT_EQ(a.kitty, c.kitty) << c.input.substr(1) << " in pieces of " << piece;
+        }
+}
+
+TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
+    const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\", SIXEL = "\x1b[?63;4c", PLAIN = "\x1b[?62;c";
+    using W = PictureWay;
+    const struct {
+        TerminalNames names;
+        std::string answers;
+        bool asks, asks_kitty;
+        PictureWay way;
+    } cases[] = {
+        {{"xterm-kitty"}, KITTY_OK + PLAIN, true, true, W::KITTY},
+        {{"xterm-kitty"}, PLAIN, true, true, W::HALF_BLOCKS_256},  // named, but the query was not answered
+        {{"xterm-ghostty", "truecolor"}, KITTY_OK + PLAIN, true, true, W::KITTY},
+        {{"xterm-256color", nullptr, nullptr, nullptr, "3"}, KITTY_OK + PLAIN, true, true, W::KITTY},
+        {{"xterm-256color", nullptr, "WezTerm"}, PLAIN, true, false, W::ITERM2},
+        {{"xterm-256color", nullptr, nullptr, "iTerm2"}, SIXEL, true, false, W::ITERM2},
+        {{"xterm"}, SIXEL, true, false, W::SIXEL},
+        {{"xterm", "24bit"}, PLAIN, true, false, W::HALF_BLOCKS_24BIT},
+        {{"xterm"}, "", true, false, W::HALF_BLOCKS_256},  // no answer (yet)
+        {{"linux"}, "\x1b[?6c", true, false, W::HALF_BLOCKS_256},
+        {{"dumb"}, SIXEL, false, false, W::NONE},
+        {{}, SIXEL, false, false, W::NONE},
+        {{"screen-256color", "truecolor"}, SIXEL, false, false, W::HALF_BLOCKS_24BIT},
+        {{"tmux-256color"}, KITTY_OK, false, false, W::HALF_BLOCKS_256},
+        {{"xterm-kitty", nullptr, nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"}, KITTY_OK, false, false, W::HALF_BLOCKS_256},
+        {{"xterm", nullptr, nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"}, SIXEL, false, false, W::HALF_BLOCKS_256},
+    };
+    for (const auto& c : cases) {
+        const char* term = c.names.term ? c.names.term : "(unset)";
+        const Queries q = queries_for(c.names);
+        EXPECT_EQ(q.device_attributes, c.asks) << term;
+        EXPECT_EQ(q.kitty, c.asks_kitty) << term;
+        EXPECT_EQ(choose_way(c.names, answered(c.answers, 3)), c.way) << term << " " << c.answers.substr(1);
+    }
+}
+
+TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {
+    const struct {
+        TerminalSize size;
+        Placement want;
+    } cases[] = {
+        {{120, 55, 1200, 990}, {40, 22, 400}},  // room for all: its own size, 10 × 18 cells
+        {{80, 24, 640, 384}, {34, 17, 272}},    // 17 rows free of 24
+        {{30, 60, 300, 1200}, {30, 15, 300}},   // narrow: the width decides
+        {{80, 24, 0, 0}, {34, 17, 272}},        // no pixels said: 8 × 16 cells
+        {{0, 0, 0, 0}, {34, 17, 272}},          // no size said: 80 × 24
+        {{80, 8, 640, 128}, {0, 0, 0}},         // one row free: nothing
+    };
+    for (const auto& c : cases) {
+        const Placement p = place_picture(400, c.size, 7);
+        EXPECT_EQ(p.columns, c.want.columns) << c.size.columns << "x" << c.size.rows;
+        EXPECT_EQ(p.rows, c.want.rows) << c.size.columns << "x" << c.size.rows;
+        EXPECT_EQ(p.side_px, c.want.side_px) << c.size.columns << "x" << c.size.rows;
+    }
+}
+
+}  // namespace
