@@ -93,7 +93,7 @@ std::string encode_kitty(const Rgb& picture) {
         out.append("\x1b\\");
     }
     // The cursor stands right of the picture on its last row.
-    out.append("\r\n");
+    out.append("\n");
     return out;
 }
 
@@ -107,7 +107,7 @@ std::string encode_iterm2(const unsigned char* file, std::size_t size, int colum
     append_number(&out, rows);
     out.append(";preserveAspectRatio=1:");
     append_base64(&out, file, size);
-    out.append("\a\r\n");
+    out.append("\a\n");
     return out;
 }
 
@@ -129,7 +129,7 @@ std::string encode_half_blocks(const Rgb& picture, bool full_color, bool unicode
             // terminal whose character set lacks it gets a space, one pixel a cell.
             out.append(unicode ? "\xe2\x96\x80" : " ");
         }
-        out.append("\x1b[0m\r\n");  // reset before the line end, so no colour fills the rest of the line
+        out.append("\x1b[0m\n");  // reset before the line end, so no colour fills the rest of the line
     }
     return out;
 }
@@ -148,7 +148,7 @@ std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned ch
         case PictureWay::SIXEL:
             // Terminals leave the cursor on the picture's last text row or the
             // one below it; a line end makes sure it is below.
-            return encode_sixel(scale_area(picture, placement.side_px, placement.side_px)) + "\r\n";
+            return encode_sixel(scale_area(picture, placement.side_px, placement.side_px)) + "\n";
         case PictureWay::HALF_BLOCKS_24BIT:
         case PictureWay::HALF_BLOCKS_256:
             return encode_half_blocks(scale_area(picture, placement.columns, (unicode ? 2 : 1) * placement.rows),

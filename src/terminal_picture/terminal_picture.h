@@ -89,7 +89,9 @@ struct Placement {
 Placement place_picture(int picture_side, TerminalSize size, int reserved_rows);
 
 // The bytes that show `picture` in the placement, the cursor ending at the
-// start of the line below it. Empty for NONE or a placement with no cells.
+// start of the line below it: lines end in a line feed alone, which the
+// terminal's output processing (the program keeps it on) makes a new line,
+// as for all the program's text. Empty for NONE or a placement with no cells.
 // `file` is the saved file itself, for the way that sends it as it is;
 // `unicode`: the terminal's character set has the half block.
 std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned char* file, std::size_t file_size,

@@ -522,4 +522,160 @@ TEST_F(ProgramTest, EndedWhileThePictureIsFlushedToDiskItLeavesNothing) {
     EXPECT_EQ(read_file(launches_path()), "");
 }
 
+// ---- without a desktop: the picture in the terminal itself
+
+const std::string DEVICE_ATTRIBUTES = "\x1b[c";
+const std::string KITTY_QUERY = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
+const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
+const std::string ROW_END = "\x1b[0m\r\n";  // a row of half blocks, its line feed made a new line
+
+int rows_in(const std::string& text) {
+    int rows = 0;
+    for (std::size_t at = text.find(ROW_END); at != std::string::npos; at = text.find(ROW_END, at + 1)) ++rows;
+    return rows;
+}
+
+class PictureTest : public ProgramTest {
+protected:
+    // Runs the program without a desktop on a terminal of that kind, which
+    // answers `answer` once asked, up to the first summary. What it was asked,
+    // and what came between the success line and the summary.
+    void show(const std::vector<std::string>& terminal, const std::string& answer,
+              const std::vector<std::string>& argv = {PIXELGROW}) {
+        std::vector<std::string> e = terminal;
+        e.push_back("DISPLAY");
+        p_ = spawn_in_pty(argv, [&] {
+            std::vector<std::string> all = env();
+            all.insert(all.end(), e.begin(), e.end());
+            return all;
+        }(), work_, cooked_settings());
+        if (!answer.empty()) {
+            ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000)) << p_.output;
+            send_keys(p_, answer);
+        }
+        ASSERT_TRUE(wait_for(p_, "Successfully wrote 400x400 image: ", PICTURE_MS)) << p_.output;
+        ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS)) << p_.output;
+        const std::size_t success = p_.output.find("Successfully wrote 400x400 image: ");
+        const std::size_t start = p_.output.find(".bmp.\r\n", success) + 7;
+        shown_ = p_.output.substr(start, p_.output.find("\r\nlocii = ", start) - start);
+        asked_ = p_.output.substr(0, success);
+    }
+
+    // Quits at the summary; the terminal must be as it was.
+    void quit() {
+        ASSERT_TRUE(wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = ")));
+        send_keys(p_, "q");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+    }
+
+    bool asked(const std::string& query) const { return asked_.find(query) != std::string::npos; }
+
+    std::string shown_, asked_;
+};
+
+TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
+    const struct {
+        const char* what;
+        std::vector<std::string> terminal;
+        std::string answer;
+        bool asked_kitty, asked_attributes;
+        std::string begins, ends;  // the picture's bytes; "" when none
+    } cases[] = {
+        {"kitty", {"TERM=xterm-kitty"}, KITTY_OK + "\x1b[?62;c", true, true, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n"},
+        {"sixel", {"TERM=xterm"}, "\x1b[?63;1;2;4;6;9;15;16;22;28c", false, true, "\x1bPq\"1;1;400;400#0;2;", "\x1b\\\r\n"},
+        {"silent", {"TERM=xterm-256color"}, "", false, true, "\x1b[38;5;", ROW_END},
+        {"24-bit", {"TERM=xterm-256color", "COLORTERM=truecolor"}, "\x1b[?62;22c", false, true, "\x1b[38;2;", ROW_END},
+        {"tmux", {"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0"}, "", false, false, "\x1b[38;5;", ROW_END},
+        {"dumb", {"TERM=dumb"}, "", false, false, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        show(c.terminal, c.answer);
+        EXPECT_EQ(asked(KITTY_QUERY), c.asked_kitty);
+        EXPECT_EQ(asked(DEVICE_ATTRIBUTES), c.asked_attributes);
+        EXPECT_EQ(shown_.compare(0, c.begins.size(), c.begins), 0) << shown_.substr(0, 60);
+        ASSERT_GE(shown_.size(), c.ends.size());
+        EXPECT_EQ(shown_.substr(shown_.size() - c.ends.size()), c.ends);
+        if (c.ends == ROW_END) {
+            EXPECT_EQ(rows_in(shown_), 25) << "50 x 25 cells";
+        }
+        quit();
+        EXPECT_EQ(read_file(launches_path()), "");
+        finish(p_);
+        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
+    }
+}
+
+TEST_F(PictureTest, WithADesktopTheViewerOpensItAndTheTerminalIsAskedNothing) {
+    start({PIXELGROW}, {"TERM=xterm-kitty", "COLORTERM=truecolor"});
+    const std::string name = wait_picture_file(PICTURE_MS);
+    ASSERT_TRUE(wait_for(p_, MENU, PICTURE_MS, p_.output.find("\r\nlocii = ")));
+    EXPECT_EQ(p_.output.find("\x1b"), std::string::npos) << "a query or a picture";
+    EXPECT_EQ(read_file(launches_path()), name + "\n");
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+}
+
+TEST_F(PictureTest, WithStandardOutputRedirectedThePictureStillGoesToTheTerminalOnly) {
+    std::vector<std::string> e = env();
+    e.insert(e.end(), {"DISPLAY", "TERM=xterm-256color", "COLORTERM=truecolor"});
+    p_ = spawn_in_pty({"/bin/sh", "-c", std::string("exec ") + PIXELGROW + " > out.txt"}, e, work_, cooked_settings());
+    ASSERT_TRUE(wait_for(p_, "\x1b[0m\r\n", PICTURE_MS)) << p_.output;  // the first row of cells
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+    const std::string out = read_file(work_ + "/out.txt");
+    EXPECT_NE(out.find("Successfully wrote 400x400 image: "), std::string::npos);
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << "nothing for the terminal in the file";
+    EXPECT_EQ(rows_in(p_.output), 25) << "the picture on the terminal";
+}
+
+// An answer on its way when the program ends is read by it, not typed into
+// whatever reads the terminal next.
+TEST_F(PictureTest, AnAnswerThatComesAsTheProgramEndsIsNotLeftForTheShell) {
+    const std::string then_read = "; stty -icanon -echo min 0 time 5; printf 'left<'; cat -v; printf '>'";
+    std::vector<std::string> e = env();
+    e.insert(e.end(), {"DISPLAY", "TERM=xterm"});
+    p_ = spawn_in_pty({"/bin/sh", "-c", std::string(PIXELGROW) + then_read}, e, work_, cooked_settings());
+    ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+    ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS));
+    ASSERT_TRUE(wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = ")));
+    send_keys(p_, "q");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    send_keys(p_, "\x1b[?62;22c");
+    ASSERT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_NE(p_.output.find("left<>"), std::string::npos) << p_.output.substr(p_.output.size() - 40);
+}
+
+// Ended halfway through the picture: the string it was in is ended, the
+// colours reset, the settings restored.
+TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpen) {
+    for (int sig : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        std::vector<std::string> e = env();
+        e.insert(e.end(), {"DISPLAY", "TERM=xterm-kitty"});
+        p_ = spawn_in_pty({PIXELGROW}, e, work_, cooked_settings());
+        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+        send_keys(p_, KITTY_OK + "\x1b[?62;c");
+        // Not read further, the terminal holds the picture back halfway.
+        ASSERT_TRUE(wait_for(p_, "\x1b_Ga=T", PICTURE_MS));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        kill(p_.pid, sig);
+        int status = 0;
+        for (int i = 0; i < 500 && waitpid(p_.pid, &status, WNOHANG) == 0; ++i) read_for(p_, 10);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        if (WIFSIGNALED(status) || WIFEXITED(status)) p_.pid = -1;
+        read_for(p_, 100);
+        const std::size_t last = p_.output.rfind("\x1b_G");
+        ASSERT_NE(last, std::string::npos);
+        const std::string tail = p_.output.substr(last);
+        EXPECT_EQ(tail.find("\x1b\\\r\n"), std::string::npos) << "the picture was cut off";
+        EXPECT_NE(tail.find("\x1b\\\x1b[0m"), std::string::npos) << tail.substr(tail.size() > 40 ? tail.size() - 40 : 0);
+        EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+        finish(p_);
+        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
+    }
+}
+
 }  // namespace
