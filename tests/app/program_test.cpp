@@ -561,9 +561,14 @@ protected:
         asked_ = p_.output.substr(0, success);
     }
 
+    // Whether the first summary and the menu after it are shown.
+    bool summary_shown() {
+        return wait_for(p_, "\r\nlocii = ", PICTURE_MS) && wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = "));
+    }
+
     // Quits at the summary; the terminal must be as it was.
     void quit() {
-        ASSERT_TRUE(wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = ")));
+        ASSERT_TRUE(summary_shown());
         send_keys(p_, "q");
         EXPECT_EQ(wait_exit(p_, 10000), 0);
         EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
@@ -610,8 +615,10 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
 TEST_F(PictureTest, WithADesktopTheViewerOpensItAndTheTerminalIsAskedNothing) {
     start({PIXELGROW}, {"TERM=xterm-kitty", "COLORTERM=truecolor"});
     const std::string name = wait_picture_file(PICTURE_MS);
-    ASSERT_TRUE(wait_for(p_, MENU, PICTURE_MS, p_.output.find("\r\nlocii = ")));
+    ASSERT_TRUE(summary_shown());
     EXPECT_EQ(p_.output.find("\x1b"), std::string::npos) << "a query or a picture";
+    for (int i = 0; i < 500 && read_file(launches_path()).empty(); ++i)  // the viewer starts on its own time
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(read_file(launches_path()), name + "\n");
     send_keys(p_, "q");
     EXPECT_EQ(wait_exit(p_, 10000), 0);
@@ -639,8 +646,7 @@ TEST_F(PictureTest, AnAnswerThatComesAsTheProgramEndsIsNotLeftForTheShell) {
     e.insert(e.end(), {"DISPLAY", "TERM=xterm"});
     p_ = spawn_in_pty({"/bin/sh", "-c", std::string(PIXELGROW) + then_read}, e, work_, cooked_settings());
     ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
-    ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS));
-    ASSERT_TRUE(wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = ")));
+    ASSERT_TRUE(summary_shown());
     send_keys(p_, "q");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     send_keys(p_, "\x1b[?62;22c");
@@ -663,7 +669,10 @@ TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpen) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         kill(p_.pid, sig);
         int status = 0;
-        for (int i = 0; i < 500 && waitpid(p_.pid, &status, WNOHANG) == 0; ++i) read_for(p_, 10);
+        for (int i = 0; i < 500 && waitpid(p_.pid, &status, WNOHANG) == 0; ++i) {
+            read_for(p_, 10);  // returns at once once the terminal is closed, before the program can be waited for
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
         if (WIFSIGNALED(status) || WIFEXITED(status)) p_.pid = -1;
         read_for(p_, 100);
