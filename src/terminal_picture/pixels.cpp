@@ -34,22 +34,19 @@ bool read_bmp(const unsigned char* data, std::size_t size, Rgb* out) {
     if (data == nullptr || size < HEADER_SIZE || data[0] != 'B' || data[1] != 'M') return false;
     const std::uint32_t offset = u32(data + 10);
     const std::int32_t width = static_cast<std::int32_t>(u32(data + 18));
-    const std::int32_t height_field = static_cast<std::int32_t>(u32(data + 22));
+    const std::int32_t height = static_cast<std::int32_t>(u32(data + 22));  // rows bottom-up, as the program writes them
     if (u32(data + 14) < 40 || u16(data + 26) != 1 || u16(data + 28) != 24 || u32(data + 30) != 0) return false;
-    const bool bottom_up = height_field > 0;
-    const std::int64_t height = bottom_up ? height_field : -static_cast<std::int64_t>(height_field);
     if (width <= 0 || width > LARGEST_SIDE || height <= 0 || height > LARGEST_SIDE) return false;
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
     if (offset < HEADER_SIZE || offset > size || (size - offset) / stride < static_cast<std::size_t>(height))
         return false;
 
     out->width = width;
-    out->height = static_cast<int>(height);
+    out->height = height;
     out->bytes.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
     unsigned char* to = out->bytes.data();
     for (int y = 0; y < out->height; ++y) {
-        const int file_row = bottom_up ? out->height - 1 - y : y;
-        const unsigned char* from = data + offset + static_cast<std::size_t>(file_row) * stride;
+        const unsigned char* from = data + offset + static_cast<std::size_t>(height - 1 - y) * stride;
         for (int x = 0; x < width; ++x, from += 3, to += 3) {
             to[0] = from[2];
             to[1] = from[1];

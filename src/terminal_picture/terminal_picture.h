@@ -16,8 +16,9 @@ struct Rgb {
     std::vector<unsigned char> bytes;
 };
 
-// The pixels of an uncompressed 24-bit BMP file (rows bottom-up or top-down,
-// padded to four bytes). False for anything else, or a file cut short.
+// The pixels of an uncompressed 24-bit BMP file with its rows bottom-up,
+// padded to four bytes, as the program saves them. False for anything else,
+// or a file cut short.
 bool read_bmp(const unsigned char* data, std::size_t size, Rgb* out);
 
 // The picture at another size, each new pixel the average of the old pixels
