@@ -79,8 +79,9 @@ void current_directory(char* buffer, int size);
 // "start NAME" opens the file NAME in the user's default viewer and returns at
 // once, without waiting for the viewer. The name goes to the opener as one
 // argument, whatever characters it holds: no command interpreter is involved.
-// Nothing is started without a graphical session, or for any other text.
-// Silent when there is no opener.
+// Silent when there is no opener; nothing for any other text. Without a
+// graphical session the terminal is the viewer: the picture in the file is
+// drawn on it below the cursor, which ends at the start of the line below.
 void run_command(const char* text);
 
 // ---- files
