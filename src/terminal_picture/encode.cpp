@@ -160,6 +160,9 @@ std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned ch
 const char* cut_off_end(PictureWay way) {
     switch (way) {
         case PictureWay::KITTY:
+            // The escape ended, then an empty last chunk: a transfer left
+            // unfinished would swallow the next picture's chunks (seen in kitty).
+            return "\x1b\\\x1b_Gq=2,m=0;\x1b\\\x1b[0m";
         case PictureWay::SIXEL:
             return "\x1b\\\x1b[0m";
         case PictureWay::ITERM2:

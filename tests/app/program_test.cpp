@@ -676,11 +676,13 @@ TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpen) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
         if (WIFSIGNALED(status) || WIFEXITED(status)) p_.pid = -1;
         read_for(p_, 100);
-        const std::size_t last = p_.output.rfind("\x1b_G");
-        ASSERT_NE(last, std::string::npos);
-        const std::string tail = p_.output.substr(last);
+        const std::size_t start = p_.output.find("\x1b_Ga=T");
+        ASSERT_NE(start, std::string::npos);
+        const std::string tail = p_.output.substr(start);
         EXPECT_EQ(tail.find("\x1b\\\r\n"), std::string::npos) << "the picture was cut off";
-        EXPECT_NE(tail.find("\x1b\\\x1b[0m"), std::string::npos) << tail.substr(tail.size() > 40 ? tail.size() - 40 : 0);
+        // The escape ended, the transfer finished by an empty last chunk, the colours reset.
+        EXPECT_NE(tail.find("\x1b\\\x1b_Gq=2,m=0;\x1b\\\x1b[0m"), std::string::npos)
+            << tail.substr(tail.size() > 40 ? tail.size() - 40 : 0);
         EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
         finish(p_);
         for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
