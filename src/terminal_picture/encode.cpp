@@ -1,5 +1,5 @@
 #include <algorithm>
-#include <cstdio>
+#include <string>
 #include <cstdlib>
 
 #include "terminal_picture.h"
@@ -22,12 +22,6 @@ void append_base64(std::string* out, const unsigned char* data, std::size_t size
         const char four[4] = {DIGITS[v >> 18], DIGITS[(v >> 12) & 63], i + 1 < size ? DIGITS[(v >> 6) & 63] : '=', '='};
         out->append(four, 4);
     }
-}
-
-void append_number(std::string* out, long value) {
-    char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%ld", value);
-    out->append(digits, static_cast<std::size_t>(n));
 }
 
 // The 256-colour palette's 6 × 6 × 6 cube levels and its 24 greys.
@@ -59,14 +53,14 @@ void append_color(std::string* out, bool foreground, const unsigned char* p, boo
     out->append(foreground ? "\x1b[38;" : "\x1b[48;");
     if (full_color) {
         out->append("2;");
-        append_number(out, p[0]);
+        *out += std::to_string(p[0]);
         *out += ';';
-        append_number(out, p[1]);
+        *out += std::to_string(p[1]);
         *out += ';';
-        append_number(out, p[2]);
+        *out += std::to_string(p[2]);
     } else {
         out->append("5;");
-        append_number(out, palette_index(p));
+        *out += std::to_string(palette_index(p));
     }
     *out += 'm';
 }
@@ -82,9 +76,9 @@ std::string encode_kitty(const Rgb& picture) {
     // would stretch the picture over all of them. q=2 keeps it from
     // answering, since an answer would arrive as keys.
     out.append("\x1b_Ga=T,f=24,q=2,s=");
-    append_number(&out, picture.width);
+    out += std::to_string(picture.width);
     out.append(",v=");
-    append_number(&out, picture.height);
+    out += std::to_string(picture.height);
     for (std::size_t at = 0; at < base64.size() || at == 0; at += KITTY_CHUNK) {
         if (at > 0) out.append("\x1b_Gq=2");
         const std::size_t n = std::min(KITTY_CHUNK, base64.size() - at);
@@ -99,12 +93,12 @@ std::string encode_kitty(const Rgb& picture) {
 
 std::string encode_iterm2(const unsigned char* file, std::size_t size, int columns, int rows) {
     std::string out("\x1b]1337;File=inline=1;size=");
-    append_number(&out, static_cast<long>(size));
+    out += std::to_string(size);
     // Fitted into so many cells, its aspect kept.
     out.append(";width=");
-    append_number(&out, columns);
+    out += std::to_string(columns);
     out.append(";height=");
-    append_number(&out, rows);
+    out += std::to_string(rows);
     out.append(";preserveAspectRatio=1:");
     append_base64(&out, file, size);
     out.append("\a\n");

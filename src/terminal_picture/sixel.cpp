@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdio>
+#include <string>
 
 #include "terminal_picture.h"
 
@@ -76,17 +76,11 @@ void choose_palette(const Rgb& picture, std::vector<unsigned char>* index, std::
     }
 }
 
-void append_number(std::string* out, int value) {
-    char digits[16];
-    const int n = std::snprintf(digits, sizeof digits, "%d", value);
-    out->append(digits, static_cast<std::size_t>(n));
-}
-
 // A run of one sixel character; "!n" repeats it where that is shorter.
 void append_run(std::string* out, char sixel, int length) {
     if (length > 3) {
         *out += '!';
-        append_number(out, length);
+        *out += std::to_string(length);
         *out += sixel;
     } else {
         out->append(static_cast<std::size_t>(length), sixel);
@@ -105,16 +99,16 @@ std::string encode_sixel(const Rgb& picture) {
     // Raster attributes: square pixels, and the size, so that the terminal
     // clears exactly the picture's area.
     std::string out("\x1bPq\"1;1;");
-    append_number(&out, w);
+    out += std::to_string(w);
     out += ';';
-    append_number(&out, h);
+    out += std::to_string(h);
     for (std::size_t r = 0; r < palette.size(); ++r) {
         out += '#';
-        append_number(&out, static_cast<int>(r));
+        out += std::to_string(r);
         out += ";2";
         for (int c : palette[r]) {  // in percent
             out += ';';
-            append_number(&out, (c * 100 + 127) / 255);
+            out += std::to_string((c * 100 + 127) / 255);
         }
     }
 
@@ -144,7 +138,7 @@ std::string encode_sixel(const Rgb& picture) {
             unsigned char* line = &bits[static_cast<std::size_t>(r) * static_cast<std::size_t>(w)];
             if (k > 0) out += '$';
             out += '#';
-            append_number(&out, r);
+            out += std::to_string(r);
             const int end = last_x[static_cast<std::size_t>(r)] + 1;  // nothing to draw after its last pixel
             for (int x = 0; x < end;) {
                 int run = 1;
