@@ -169,6 +169,16 @@ int skip_string(KeyDecoder* d, const unsigned char* b, int length) {
     return length;
 }
 
+// Whether the bytes begin a character of several bytes that goes on beyond them.
+bool utf8_unfinished(const unsigned char* b, int length) {
+    const unsigned char c = b[0];
+    const int size = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (length >= size) return false;
+    for (int i = 1; i < length; ++i)
+        if ((b[i] & 0xC0) != 0x80) return false;
+    return true;
+}
+
 bool starts_string(unsigned char c) { return c == ']' || c == 'P' || c == '_' || c == '^' || c == 'X'; }
 
 }  // namespace
@@ -194,7 +204,9 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
         // terminal sends a character's bytes together.
         int n = 0;
         const long point = utf8_decode(b, length, &n);
-        return point >= 0 ? one(n, static_cast<int>(point)) : one(1, c);
+        if (point >= 0) return one(n, static_cast<int>(point));
+        // Its first bytes alone, the rest beyond a full read buffer: wait for them.
+        return more_may_follow && utf8_unfinished(b, length) ? need_more() : one(1, c);
     }
     if (length == 1) return more_may_follow ? need_more() : one(1, KEY_ESCAPE);
     if (b[1] == '[') {
