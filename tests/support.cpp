@@ -62,9 +62,10 @@ termios cooked_settings() {
     return t;
 }
 
-PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std::string>& env, const termios& settings) {
+PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std::string>& env, const termios& settings,
+                        PtyWindow window) {
     PtyProcess p;
-    winsize size{50, 132, 0, 0};
+    winsize size{window.rows, window.columns, window.width_px, window.height_px};
     termios t = settings;
     p.pid = forkpty(&p.master, nullptr, &t, &size);
     if (p.pid == 0) {
@@ -79,7 +80,7 @@ PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std
 }
 
 PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                        const std::string& dir, const termios& settings) {
+                        const std::string& dir, const termios& settings, PtyWindow window) {
     return start_in_pty(
         [&] {
             if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
@@ -89,7 +90,7 @@ PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<
             execv(args[0], args.data());
             _exit(127);
         },
-        env, settings);
+        env, settings, window);
 }
 
 bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_t from) {

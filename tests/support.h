@@ -20,16 +20,23 @@ struct PtyProcess {
 // terminal, with a few values that raw mode must not leave behind.
 termios cooked_settings();
 
+// The size a new pty says it has: cells, and pixels (0: not said, as many
+// terminals and ssh clients do).
+struct PtyWindow {
+    unsigned short rows = 50, columns = 132, width_px = 0, height_px = 0;
+};
+
 // Starts argv[0] (a path) in a new session whose controlling terminal is a
 // fresh pty with `settings`. `env` entries are "NAME=value" to set or "NAME" to
 // unset; `dir`, when not empty, is the working directory.
 PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                        const std::string& dir, const termios& settings);
+                        const std::string& dir, const termios& settings, PtyWindow window = {});
 
 // Runs `body` in a child process whose controlling terminal is a fresh pty
 // with `settings`, `env` applied as for spawn_in_pty; the child ends when
 // body returns.
-PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std::string>& env, const termios& settings);
+PtyProcess start_in_pty(const std::function<void()>& body, const std::vector<std::string>& env, const termios& settings,
+                        PtyWindow window = {});
 
 // Reads until `text` appears in the output at or after `from`; false on timeout.
 bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_t from = 0);

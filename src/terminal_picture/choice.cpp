@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "terminal_picture.h"
@@ -12,6 +13,10 @@ bool starts(const char* value, const char* prefix) {
 }
 
 bool dumb(const TerminalNames& n) { return !set(n.term) || is(n.term, "dumb"); }
+
+// GNU screen, not tmux inside it: it turns 24-bit colour codes into streaks
+// of wrong colours, while the 256-colour palette passes intact.
+bool in_screen(const TerminalNames& n) { return set(n.sty) || (starts(n.term, "screen") && !set(n.tmux)); }
 
 // A multiplexer shows its own screen, not ours: pictures need a passthrough
 // that is off by default, and its answers describe itself.
@@ -27,35 +32,137 @@ bool named_iterm2(const TerminalNames& n) {
     return is(n.lc_terminal, "iTerm2") || is(n.term_program, "iTerm.app") || is(n.term_program, "WezTerm");
 }
 
-// The answer to the device attributes request: ESC [ ? Pn ; ... c. Sixel is
-// there when one parameter is exactly 4.
-void device_attributes(Answers* a, const std::string& body) {
-    if (body.size() < 2 || body.front() != '?' || body.back() != 'c') return;
-    a->device_attributes = true;
-    std::size_t start = 1;
-    while (start < body.size()) {
-        std::size_t end = body.find_first_of(";c", start);
-        if (body.compare(start, end - start, "4") == 0) a->sixel = true;
-        start = end + 1;
+// What a terminal that names itself (ESC P > | name ESC \) shows best, where
+// the name is certain. Names come as "kitty(0.26.5)", "ghostty 1.1.0",
+// "WezTerm 20240203-110809-5046fc22"; the others (XTerm, foot, mlterm) are
+// known by their device attributes. WezTerm speaks kitty's protocol too, but
+// not all of it, and the iTerm2 way is its own first choice.
+enum class Speaks { NOTHING_SURE, KITTY, ITERM2 };
+struct NamedTerminal {
+    const char* name;
+    Speaks speaks;
+};
+constexpr NamedTerminal NAMED_TERMINALS[] = {
+    {"kitty", Speaks::KITTY}, {"ghostty", Speaks::KITTY}, {"Konsole", Speaks::KITTY},
+    {"WezTerm", Speaks::ITERM2}, {"iTerm2", Speaks::ITERM2},
+};
+
+Speaks speaks(const char* name) {
+    for (const NamedTerminal& t : NAMED_TERMINALS) {
+        const std::size_t n = std::strlen(t.name);
+        bool same = std::strlen(name) >= n;
+        for (std::size_t i = 0; same && i < n; ++i)
+            same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(t.name[i]));
+        if (same && (name[n] == '\0' || name[n] == ' ' || name[n] == '(')) return t.speaks;
+    }
+    return Speaks::NOTHING_SURE;
+}
+
+// Up to `max` numbers separated by ';' from `text` (digits and ';' only, a
+// leading private marker skipped); how many there were, or -1 for anything else.
+int numbers(const char* text, int length, int* out, int max) {
+    int count = 0, at = text[0] == '?' ? 1 : 0;
+    while (at < length) {
+        if (count == max) return -1;
+        long value = 0;
+        const int first = at;
+        while (at < length && text[at] >= '0' && text[at] <= '9') {
+            value = std::min(value * 10 + (text[at] - '0'), 1L << 20);
+            ++at;
+        }
+        if (at == first && at < length && text[at] != ';') return -1;
+        out[count++] = static_cast<int>(value);
+        if (at < length && text[at++] != ';') return -1;
+    }
+    return count;
+}
+
+// A control sequence's answer, its parameters and final byte in `body`:
+// ESC [ ? Pn ; ... c, the device attributes: sixel when one parameter is exactly 4;
+// ESC [ 6 ; height ; width t, a cell's pixels;
+// ESC [ ? 2 ; 0 ; width ; height S, the pixels sixel may cover (0: success).
+void control_answer(Answers* a, const char* body, int length) {
+    if (length < 2) return;
+    const char final = body[length - 1];
+    int n[32];
+    if (final == 'c' && body[0] == '?') {
+        ++a->device_attributes;
+        const int count = numbers(body, length - 1, n, 32);
+        for (int i = 0; i < count; ++i)
+            if (n[i] == 4) a->sixel = true;
+    } else if (final == 't' && body[0] != '?') {
+        if (numbers(body, length - 1, n, 3) == 3 && n[0] == 6 && n[1] > 0 && n[2] > 0) {
+            a->cell_height = n[1];
+            a->cell_width = n[2];
+        }
+    } else if (final == 'S' && body[0] == '?') {
+        if (numbers(body, length - 1, n, 4) == 4 && n[0] == 2 && n[1] == 0 && n[2] > 0 && n[3] > 0) {
+            a->graphics_width = n[2];
+            a->graphics_height = n[3];
+        }
     }
 }
 
-// The kitty query's answer: ESC _ G i=31;OK ESC \ (an error names itself instead of OK).
-void kitty_answer(Answers* a, const std::string& body) {
-    if (body.rfind("Gi=31", 0) == 0 && body.find(";OK") != std::string::npos) a->kitty = true;
+// A control string's answer: `body` begins with its introducer.
+// ESC _ G i=31;OK ESC \: the kitty query answered (an error names itself instead of OK).
+// ESC P > | name ESC \: the terminal's name.
+// Nothing here allocates: a signal handler may scan.
+bool begins(const char* body, int length, const char* prefix) {
+    const int n = static_cast<int>(std::strlen(prefix));
+    return length >= n && std::memcmp(body, prefix, static_cast<std::size_t>(n)) == 0;
+}
+
+void string_answer(Answers* a, const char* body, int length) {
+    if (begins(body, length, "_Gi=31")) {
+        for (int i = 0; i + 3 <= length; ++i)
+            if (begins(body + i, length - i, ";OK")) a->kitty = true;
+    } else if (begins(body, length, "P>|")) {
+        const int n = std::min(length - 3, static_cast<int>(sizeof a->name) - 1);
+        for (int i = 0; i < n; ++i) {
+            const char c = body[3 + i];
+            a->name[i] = c >= 0x20 && c < 0x7f ? c : '?';
+        }
+        a->name[n] = '\0';
+    }
 }
 
 enum State { GROUND, ESCAPE, CONTROL, STRING, STRING_ESCAPE };
-constexpr std::size_t HELD_MAX = 128;  // more than any answer we look for; the rest is skipped
+
+void hold(Answers* a, unsigned char c) {
+    if (a->held_length < static_cast<int>(sizeof a->held)) a->held[a->held_length++] = static_cast<char>(c);
+}
+
+// After ESC: what the next byte begins.
+void begin(Answers* a, unsigned char c) {
+    a->held_length = 0;
+    if (c == '[') {
+        a->state = CONTROL;
+    } else if (c == '_' || c == 'P') {
+        a->state = STRING;
+        hold(a, c);
+    } else {
+        a->state = GROUND;
+    }
+}
 
 }  // namespace
 
-Queries queries_for(const TerminalNames& names) {
-    Queries q;
-    if (dumb(names) || multiplexed(names)) return q;
-    q.device_attributes = true;
-    q.kitty = named_kitty(names);
-    return q;
+std::string first_questions(const TerminalNames& names, bool pixels_known) {
+    if (dumb(names) || multiplexed(names)) return "";
+    std::string q = named_kitty(names) ? KITTY_QUERY : "";
+    q += NAME_QUERY;
+    if (!pixels_known) q += CELL_SIZE_QUERY;
+    return q + DEVICE_ATTRIBUTES_QUERY;
+}
+
+std::string second_questions(const TerminalNames& names, const Answers& answers, bool pixels_known) {
+    if (dumb(names) || multiplexed(names)) return "";
+    std::string q;
+    if (!named_kitty(names) && speaks(answers.name) == Speaks::KITTY) q += KITTY_QUERY;
+    // Only now, for a terminal that has sixel: elsewhere "ESC [ ? 2 ; 1 ; 0 S"
+    // is unknown, and a careless parser might scroll.
+    if (answers.sixel && !pixels_known && answers.cell_width == 0) q += GRAPHICS_SIZE_QUERY;
+    return q.empty() ? q : q + DEVICE_ATTRIBUTES_QUERY;
 }
 
 void read_answers(Answers* a, const unsigned char* bytes, std::size_t length) {
@@ -66,16 +173,13 @@ void read_answers(Answers* a, const unsigned char* bytes, std::size_t length) {
             continue;
         }
         switch (a->state) {
-            case GROUND:
-                break;
             case ESCAPE:
-                a->held.clear();
-                a->state = c == '[' ? CONTROL : c == '_' ? STRING : GROUND;
+                begin(a, c);
                 break;
             case CONTROL:
-                if (a->held.size() < HELD_MAX) a->held += static_cast<char>(c);
+                hold(a, c);
                 if (c >= 0x40 && c <= 0x7e) {
-                    device_attributes(a, a->held);
+                    control_answer(a, a->held, a->held_length);
                     a->state = GROUND;
                 } else if (c < 0x20) {
                     a->state = GROUND;
@@ -84,36 +188,52 @@ void read_answers(Answers* a, const unsigned char* bytes, std::size_t length) {
             case STRING:
                 if (c == 0x1b)
                     a->state = STRING_ESCAPE;
-                else if (a->held.size() < HELD_MAX)
-                    a->held += static_cast<char>(c);
+                else
+                    hold(a, c);
                 break;
             case STRING_ESCAPE:
                 if (c == '\\') {
-                    kitty_answer(a, a->held);
+                    string_answer(a, a->held, a->held_length);
                     a->state = GROUND;
                 } else {
-                    a->held.clear();
-                    a->state = c == '[' ? CONTROL : c == '_' ? STRING : GROUND;
+                    begin(a, c);
                 }
+                break;
+            default:
                 break;
         }
     }
 }
 
-PictureWay choose_way(const TerminalNames& names, const Answers& answers) {
+TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
+    if (size.width_px > 0 && size.height_px > 0) return size;
+    if (answers.cell_width > 0 && size.columns > 0 && size.rows > 0) {
+        size.width_px = answers.cell_width * size.columns;
+        size.height_px = answers.cell_height * size.rows;
+    } else if (answers.graphics_width > 0) {
+        size.width_px = answers.graphics_width;
+        size.height_px = answers.graphics_height;
+    }
+    return size;
+}
+
+PictureWay choose_way(const TerminalNames& names, const Answers& answers, TerminalSize size) {
     if (dumb(names)) return PictureWay::NONE;
     const bool full_color = is(names.colorterm, "truecolor") || is(names.colorterm, "24bit");
     const PictureWay blocks = full_color ? PictureWay::HALF_BLOCKS_24BIT : PictureWay::HALF_BLOCKS_256;
+    if (in_screen(names)) return PictureWay::HALF_BLOCKS_256;
     if (multiplexed(names)) return blocks;
-    if (answers.kitty) return PictureWay::KITTY;
-    if (named_iterm2(names)) return PictureWay::ITERM2;
-    if (answers.sixel) return PictureWay::SIXEL;
+    const bool pixels = size.width_px > 0 && size.height_px > 0;
+    if (answers.kitty && pixels) return PictureWay::KITTY;
+    if (named_iterm2(names) || speaks(answers.name) == Speaks::ITERM2) return PictureWay::ITERM2;
+    if (answers.sixel && pixels) return PictureWay::SIXEL;
     return blocks;
 }
 
 Placement place_picture(int picture_side, TerminalSize size, int reserved_rows) {
     // A terminal that does not say its size is taken as the classic 80 × 24,
-    // and one that does not say its cells' pixels as 8 × 16.
+    // and one that does not say its cells' pixels as 8 × 16 (only the ways
+    // that count in cells are chosen then).
     const int columns = size.columns > 0 ? size.columns : 80;
     const int rows = size.rows > 0 ? size.rows : 24;
     int cell_w = 8, cell_h = 16;

@@ -160,7 +160,9 @@ const char* cut_off_end(PictureWay way) {
         case PictureWay::SIXEL:
             return "\x1b\\\x1b[0m";
         case PictureWay::ITERM2:
-            return "\a\x1b[0m";
+            // ESC \ ends the string as BEL would, and is nothing outside it,
+            // where BEL would ring the bell.
+            return "\x1b\\\x1b[0m";
         default:
             return "\x1b[0m";
     }

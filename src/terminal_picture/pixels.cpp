@@ -76,7 +76,8 @@ Rgb scale_area(const Rgb& picture, int width, int height) {
                 x0 = std::min(x0, picture.width - 1);
                 x1 = x0 + 1;
             }
-            std::uint32_t sum[3] = {0, 0, 0};
+            // 64 bits: an area of a largest picture's 2^28 pixels would wrap 32.
+            std::uint64_t sum[3] = {0, 0, 0};
             for (int sy = y0; sy < y1; ++sy) {
                 const unsigned char* from = &picture.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) +
                                                             static_cast<std::size_t>(x0)) * 3];
@@ -86,7 +87,7 @@ Rgb scale_area(const Rgb& picture, int width, int height) {
                     sum[2] += from[2];
                 }
             }
-            const std::uint32_t count = static_cast<std::uint32_t>((y1 - y0) * (x1 - x0));
+            const std::uint64_t count = static_cast<std::uint64_t>(y1 - y0) * static_cast<std::uint64_t>(x1 - x0);
             for (int c = 0; c < 3; ++c) to[c] = static_cast<unsigned char>((sum[c] + count / 2) / count);
         }
     }

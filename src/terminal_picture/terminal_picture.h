@@ -29,7 +29,9 @@ Rgb scale_area(const Rgb& picture, int width, int height);
 
 enum class PictureWay { NONE, KITTY, ITERM2, SIXEL, HALF_BLOCKS_24BIT, HALF_BLOCKS_256 };
 
-// The environment variables that name the terminal; null when unset.
+// The environment variables that name the terminal; null when unset. Over
+// ssh only TERM and the LC_ ones come along, and TERM is often a stand-in
+// (xterm-256color) for a terminal the remote machine has no entry for.
 struct TerminalNames {
     const char* term = nullptr;
     const char* colorterm = nullptr;
@@ -40,32 +42,42 @@ struct TerminalNames {
     const char* sty = nullptr;
 };
 
-// The questions to send when the program takes the terminal: none where the
-// terminal is dumb or a multiplexer stands between us and it (its answers
-// would describe the multiplexer). The kitty query only where the names
-// already say kitty: some terminals print it.
-struct Queries {
-    bool device_attributes = false;
-    bool kitty = false;
-};
-Queries queries_for(const TerminalNames& names);
-
-constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
-constexpr char DEVICE_ATTRIBUTES_QUERY[] = "\x1b[c";  // asked last: every terminal answers it
-
 // The answers, picked out of the key input as it is read, in pieces of any
-// size; everything else passes by untouched.
+// size; everything else passes by untouched. Plain data without pointers, so
+// that a signal handler may go on scanning a copy of it.
 struct Answers {
-    bool device_attributes = false;  // the answer to ESC [ c came
-    bool sixel = false;              // ... and it holds the parameter 4
-    bool kitty = false;              // the kitty query was answered OK
+    int device_attributes = 0;  // answers to ESC [ c so far: each round of questions ends with one
+    bool sixel = false;         // ... one of them holds the parameter 4
+    bool kitty = false;         // the kitty query was answered OK
+    char name[64] = {};         // the terminal's own name and version (XTVERSION), "" when not said
+    int cell_width = 0;         // a cell's pixels (ESC [ 16 t), 0 when not said
+    int cell_height = 0;
+    int graphics_width = 0;     // the pixels a sixel picture may cover (XTSMGRAPHICS), 0 when not said
+    int graphics_height = 0;
     // Where the scan stands inside a possible answer.
     int state = 0;
-    std::string held;
+    char held[128] = {};
+    int held_length = 0;
 };
 void read_answers(Answers* answers, const unsigned char* bytes, std::size_t length);
 
-PictureWay choose_way(const TerminalNames& names, const Answers& answers);
+constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
+constexpr char NAME_QUERY[] = "\x1b[>q";
+constexpr char CELL_SIZE_QUERY[] = "\x1b[16t";
+constexpr char GRAPHICS_SIZE_QUERY[] = "\x1b[?2;1;0S";
+constexpr char DEVICE_ATTRIBUTES_QUERY[] = "\x1b[c";  // asked last: every terminal answers it
+
+// The questions to send when the program takes the terminal, ending with the
+// device attributes; "" where the terminal is dumb or a multiplexer stands
+// between us and it (its answers would describe the multiplexer). The kitty
+// query only where the names already say kitty: some terminals print it.
+// `pixels_known`: the terminal's pixel size came with its size in cells.
+std::string first_questions(const TerminalNames& names, bool pixels_known);
+
+// What the first round's answers call for, asked once they are all in: the
+// kitty query where the terminal named itself as one that speaks it, the
+// sixel area where sixel came without a pixel size. "" when nothing.
+std::string second_questions(const TerminalNames& names, const Answers& answers, bool pixels_known);
 
 // ---- size and bytes
 
@@ -75,6 +87,15 @@ struct TerminalSize {
     int width_px = 0;   // of the text area; 0 when the terminal does not say
     int height_px = 0;
 };
+
+// The terminal's size with the pixels its answers gave, where the window
+// size alone did not say them.
+TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers);
+
+// The way to show a picture. The ways that draw pixels (kitty, sixel) only
+// where the size in pixels is known: a guess could push the picture's top
+// and the lines above it off the screen.
+PictureWay choose_way(const TerminalNames& names, const Answers& answers, TerminalSize size);
 
 // Where the picture goes: `columns` × `rows` cells, and its side in screen
 // pixels for the ways that draw pixels (kitty, sixel).
@@ -99,7 +120,7 @@ std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned ch
                            Placement placement, bool unicode);
 
 // What closes whatever the way's bytes may have left open when cut off
-// anywhere: the string (ESC \ or BEL) and the colours.
+// anywhere: the string and the colours. Harmless where nothing is open.
 const char* cut_off_end(PictureWay way);
 
 // Each way alone, for the tests and the benchmark.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -526,8 +527,15 @@ TEST_F(ProgramTest, EndedWhileThePictureIsFlushedToDiskItLeavesNothing) {
 
 const std::string DEVICE_ATTRIBUTES = "\x1b[c";
 const std::string KITTY_QUERY = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
+const std::string NAME_QUERY = "\x1b[>q";
+const std::string CELL_QUERY = "\x1b[16t";
+const std::string AREA_QUERY = "\x1b[?2;1;0S";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
+const std::string SIXEL_ATTRIBUTES = "\x1b[?63;1;2;4;6;9;15;16;22;28c";  // xterm -ti vt340
 const std::string ROW_END = "\x1b[0m\r\n";  // a row of half blocks, its line feed made a new line
+const std::string SUCCESS = "Successfully wrote 400x400 image: ";
+
+std::string named(const std::string& name) { return "\x1bP>|" + name + "\x1b\\"; }
 
 int rows_in(const std::string& text) {
     int rows = 0;
@@ -535,30 +543,66 @@ int rows_in(const std::string& text) {
     return rows;
 }
 
+// A terminal as the program meets it without a desktop: its environment, its
+// size, and its answer to each question it knows (a question not listed
+// goes unanswered, as most terminals leave what they do not know).
+struct Terminal {
+    std::vector<std::string> env;
+    std::vector<std::pair<std::string, std::string>> answers;
+    PtyWindow window = {};
+};
+
 class PictureTest : public ProgramTest {
 protected:
-    // Runs the program without a desktop on a terminal of that kind, which
-    // answers `answer` once asked, up to the first summary. What it was asked,
-    // and what came between the success line and the summary.
-    void show(const std::vector<std::string>& terminal, const std::string& answer,
-              const std::vector<std::string>& argv = {PIXELGROW}) {
-        std::vector<std::string> e = terminal;
+    // Starts `argv` without a desktop on that terminal.
+    void open(const Terminal& terminal, const std::vector<std::string>& argv = {PIXELGROW}) {
+        terminal_ = terminal;
+        asked_.clear();
+        scanned_ = 0;
+        std::vector<std::string> e = env();
+        e.insert(e.end(), terminal.env.begin(), terminal.env.end());
         e.push_back("DISPLAY");
-        p_ = spawn_in_pty(argv, [&] {
-            std::vector<std::string> all = env();
-            all.insert(all.end(), e.begin(), e.end());
-            return all;
-        }(), work_, cooked_settings());
-        if (!answer.empty()) {
-            ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000)) << p_.output;
-            send_keys(p_, answer);
+        p_ = spawn_in_pty(argv, e, work_, cooked_settings(), terminal.window);
+    }
+
+    // Reads the terminal until `text` shows at or after `from`, answering each
+    // question as it comes (up to the picture: its bytes are no questions).
+    bool converse_until(const std::string& text, int timeout_ms, std::size_t from = 0) {
+        for (int waited = 0; waited < timeout_ms; waited += 10) {
+            answer_questions();
+            if (wait_for(p_, text, 10, from)) return true;  // stops reading as soon as it shows
         }
-        ASSERT_TRUE(wait_for(p_, "Successfully wrote 400x400 image: ", PICTURE_MS)) << p_.output;
+        return false;
+    }
+
+    void answer_questions() {
+        const std::size_t end = std::min(p_.output.find(SUCCESS), p_.output.size());
+        for (;;) {
+            std::size_t first = std::string::npos, length = 0;
+            for (const std::string& q : {DEVICE_ATTRIBUTES, KITTY_QUERY, NAME_QUERY, CELL_QUERY, AREA_QUERY}) {
+                const std::size_t at = p_.output.find(q, scanned_);
+                if (at < end && (first == std::string::npos || at < first)) {
+                    first = at;
+                    length = q.size();
+                }
+            }
+            if (first == std::string::npos) return;
+            const std::string question = p_.output.substr(first, length);
+            asked_ += question;
+            for (const auto& [q, a] : terminal_.answers)
+                if (q == question) send_keys(p_, a);
+            scanned_ = first + length;
+        }
+    }
+
+    // Runs the program on that terminal up to the first summary: what came
+    // between the success line and the summary.
+    void show(const Terminal& terminal) {
+        open(terminal);
+        ASSERT_TRUE(converse_until(SUCCESS, PICTURE_MS)) << p_.output;
         ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS)) << p_.output;
-        const std::size_t success = p_.output.find("Successfully wrote 400x400 image: ");
-        const std::size_t start = p_.output.find(".bmp.\r\n", success) + 7;
+        const std::size_t start = p_.output.find(".bmp.\r\n", p_.output.find(SUCCESS)) + 7;
         shown_ = p_.output.substr(start, p_.output.find("\r\nlocii = ", start) - start);
-        asked_ = p_.output.substr(0, success);
     }
 
     // Whether the first summary and the menu after it are shown.
@@ -574,41 +618,84 @@ protected:
         EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
     }
 
-    bool asked(const std::string& query) const { return asked_.find(query) != std::string::npos; }
+    void clear_work() {
+        finish(p_);
+        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
+    }
 
-    std::string shown_, asked_;
+    // Runs `PIXELGROW` and then a reader of what the terminal still holds for
+    // whoever reads next (the shell), which it prints as "left<...>".
+    void open_with_reader_after(const Terminal& terminal, const std::string& before = "") {
+        const std::string then_read = "; stty -icanon -echo min 0 time 5; printf 'left<'; cat -v; printf '>'";
+        open(terminal, {"/bin/sh", "-c", before + PIXELGROW + then_read});
+    }
+    std::string left_for_the_shell() {
+        if (!wait_for(p_, "left<", 10000) || !wait_for(p_, ">", 5000, p_.output.find("left<"))) return "(no reader)";
+        const std::size_t at = p_.output.find("left<") + 5;
+        return p_.output.substr(at, p_.output.find('>', at) - at);
+    }
+
+    Terminal terminal_;
+    std::size_t scanned_ = 0;
+    std::string asked_, shown_;
 };
+
+const PtyWindow XTERM_6X13{24, 80, 480, 312};  // 80 × 24 cells of 6 × 13 pixels
+const PtyWindow NO_PIXELS{24, 80, 0, 0};
+const PtyWindow KITTY_9X20{50, 132, 1188, 1000};
 
 TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
     const struct {
         const char* what;
-        std::vector<std::string> terminal;
-        std::string answer;
-        bool asked_kitty, asked_attributes;
+        Terminal terminal;
+        std::string asked;         // the questions, in order
         std::string begins, ends;  // the picture's bytes; "" when none
+        int block_rows;            // rows of half blocks, 0 for none
     } cases[] = {
-        {"kitty", {"TERM=xterm-kitty"}, KITTY_OK + "\x1b[?62;c", true, true, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n"},
-        {"sixel", {"TERM=xterm"}, "\x1b[?63;1;2;4;6;9;15;16;22;28c", false, true, "\x1bPq\"1;1;400;400#0;2;", "\x1b\\\r\n"},
-        {"silent", {"TERM=xterm-256color"}, "", false, true, "\x1b[38;5;", ROW_END},
-        {"24-bit", {"TERM=xterm-256color", "COLORTERM=truecolor"}, "\x1b[?62;22c", false, true, "\x1b[38;2;", ROW_END},
-        {"tmux", {"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0"}, "", false, false, "\x1b[38;5;", ROW_END},
-        {"dumb", {"TERM=dumb"}, "", false, false, "", ""},
+        {"kitty", {{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {DEVICE_ATTRIBUTES, "\x1b[?62;c"}}, KITTY_9X20},
+         KITTY_QUERY + NAME_QUERY + DEVICE_ATTRIBUTES, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
+        // Over ssh with a stand-in TERM: known by its name, then by its answer.
+        {"kitty over ssh",
+         {{"TERM=xterm-256color", "SSH_CONNECTION=10.0.0.1 50000 10.0.0.2 22"},
+          {{NAME_QUERY, named("kitty(0.26.5)")}, {CELL_QUERY, "\x1b[6;20;9t"}, {KITTY_QUERY, KITTY_OK},
+           {DEVICE_ATTRIBUTES, "\x1b[?62;c"}},
+          {50, 132, 0, 0}},
+         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES + KITTY_QUERY + DEVICE_ATTRIBUTES,
+         "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
+        {"iTerm2 over ssh", {{"TERM=xterm-256color", "LC_TERMINAL=iTerm2"}, {}, KITTY_9X20}, NAME_QUERY + DEVICE_ATTRIBUTES,
+         "\x1b]1337;File=inline=1;size=480054;width=44;height=20;", "\a\r\n", 0},
+        {"sixel", {{"TERM=xterm"}, {{DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}}, XTERM_6X13}, NAME_QUERY + DEVICE_ATTRIBUTES,
+         "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
+        // No pixels from the pty: xterm's sixel area tells its 6 × 13 cells ...
+        {"sixel sized by its area",
+         {{"TERM=xterm"},
+          {{NAME_QUERY, named("XTerm(379)")}, {AREA_QUERY, "\x1b[?2;0;480;312S"}, {DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}},
+          NO_PIXELS},
+         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES + AREA_QUERY + DEVICE_ATTRIBUTES, "\x1bPq\"1;1;221;221#0;2;",
+         "\x1b\\\r\n", 0},
+        // ... and where nothing tells them, half blocks, which count in cells.
+        {"sixel of no known size", {{"TERM=xterm"}, {{DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}}, NO_PIXELS},
+         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES + AREA_QUERY + DEVICE_ATTRIBUTES, "\x1b[38;5;", ROW_END, 17},
+        {"silent", {{"TERM=xterm-256color"}, {}, XTERM_6X13}, NAME_QUERY + DEVICE_ATTRIBUTES, "\x1b[38;5;", ROW_END, 17},
+        {"24-bit", {{"TERM=xterm-256color", "COLORTERM=truecolor"}, {{DEVICE_ATTRIBUTES, "\x1b[?62;22c"}}},
+         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES, "\x1b[38;2;", ROW_END, 25},
+        {"tmux", {{"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0", "COLORTERM=truecolor"}, {}}, "", "\x1b[38;2;",
+         ROW_END, 25},
+        {"GNU screen", {{"TERM=screen.xterm-256color", "STY=123.pts-0.host", "COLORTERM=truecolor"}, {}}, "", "\x1b[38;5;",
+         ROW_END, 25},
+        {"dumb", {{"TERM=dumb"}, {}}, "", "", "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        show(c.terminal, c.answer);
-        EXPECT_EQ(asked(KITTY_QUERY), c.asked_kitty);
-        EXPECT_EQ(asked(DEVICE_ATTRIBUTES), c.asked_attributes);
-        EXPECT_EQ(shown_.compare(0, c.begins.size(), c.begins), 0) << shown_.substr(0, 60);
+        show(c.terminal);
+        EXPECT_EQ(testing::PrintToString(asked_), testing::PrintToString(c.asked));
+        EXPECT_EQ(shown_.compare(0, c.begins.size(), c.begins), 0) << testing::PrintToString(shown_.substr(0, 60));
         ASSERT_GE(shown_.size(), c.ends.size());
         EXPECT_EQ(shown_.substr(shown_.size() - c.ends.size()), c.ends);
-        if (c.ends == ROW_END) {
-            EXPECT_EQ(rows_in(shown_), 25) << "50 x 25 cells";
-        }
+        EXPECT_EQ(rows_in(shown_), c.block_rows);
         quit();
         EXPECT_EQ(read_file(launches_path()), "");
-        finish(p_);
-        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
+        clear_work();
     }
 }
 
@@ -625,33 +712,114 @@ TEST_F(PictureTest, WithADesktopTheViewerOpensItAndTheTerminalIsAskedNothing) {
 }
 
 TEST_F(PictureTest, WithStandardOutputRedirectedThePictureStillGoesToTheTerminalOnly) {
-    std::vector<std::string> e = env();
-    e.insert(e.end(), {"DISPLAY", "TERM=xterm-256color", "COLORTERM=truecolor"});
-    p_ = spawn_in_pty({"/bin/sh", "-c", std::string("exec ") + PIXELGROW + " > out.txt"}, e, work_, cooked_settings());
-    ASSERT_TRUE(wait_for(p_, "\x1b[0m\r\n", PICTURE_MS)) << p_.output;  // the first row of cells
+    open({{"TERM=xterm-256color", "COLORTERM=truecolor"}, {}}, {"/bin/sh", "-c", std::string("exec ") + PIXELGROW + " > out.txt"});
+    ASSERT_TRUE(wait_for(p_, ROW_END, PICTURE_MS)) << p_.output;  // the first row of cells
     send_keys(p_, "q");
     EXPECT_EQ(wait_exit(p_, 10000), 0);
     EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
     const std::string out = read_file(work_ + "/out.txt");
-    EXPECT_NE(out.find("Successfully wrote 400x400 image: "), std::string::npos);
+    EXPECT_NE(out.find(SUCCESS), std::string::npos);
     EXPECT_EQ(out.find('\x1b'), std::string::npos) << "nothing for the terminal in the file";
     EXPECT_EQ(rows_in(p_.output), 25) << "the picture on the terminal";
 }
 
+// In a directory others can write, the saved file may be swapped before it is
+// shown: for a pipe nobody writes, a link to the terminal, a device without
+// end, a huge file. What is shown is the picture saved, at once.
+TEST_F(PictureTest, ASwappedFileIsNeverReadBack) {
+    ASSERT_EQ(std::system("strace -o /dev/null true 2>/dev/null"), 0) << "strace is needed (Debian package strace)";
+    const struct {
+        const char* what;
+        std::function<bool(const std::string&)> swap;
+    } cases[] = {
+        {"a pipe", [](const std::string& path) { return mkfifo(path.c_str(), 0666) == 0; }},
+        {"a link to the terminal", [](const std::string& path) { return symlink("/dev/tty", path.c_str()) == 0; }},
+        {"a device", [](const std::string& path) { return symlink("/dev/zero", path.c_str()) == 0; }},
+        {"a huge file", [](const std::string& path) { return truncate(path.c_str(), 1L << 30) == 0 || true; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // strace holds the program for a second after the rename that names the file.
+        open({{"TERM=xterm-256color", "COLORTERM=truecolor"}, {}},
+             {"/usr/bin/strace", "-f", "-o", "/dev/null", "-e", "trace=rename,renameat,renameat2", "-e",
+              "inject=rename,renameat,renameat2:delay_exit=1000000", PIXELGROW});
+        const std::string name = wait_picture_file(PICTURE_MS);
+        ASSERT_FALSE(name.empty());
+        const std::string path = work_ + "/" + name;
+        ASSERT_EQ(unlink(path.c_str()), 0);
+        if (std::string(c.what) == "a huge file") std::ofstream(path) << "BM";
+        ASSERT_TRUE(c.swap(path));
+        ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", 10000)) << p_.output.substr(p_.output.size() > 300 ? p_.output.size() - 300 : 0);
+        EXPECT_EQ(rows_in(p_.output.substr(p_.output.find(SUCCESS))), 25) << "the picture saved";
+        quit();
+        clear_work();
+    }
+}
+
 // An answer on its way when the program ends is read by it, not typed into
-// whatever reads the terminal next.
-TEST_F(PictureTest, AnAnswerThatComesAsTheProgramEndsIsNotLeftForTheShell) {
-    const std::string then_read = "; stty -icanon -echo min 0 time 5; printf 'left<'; cat -v; printf '>'";
-    std::vector<std::string> e = env();
-    e.insert(e.end(), {"DISPLAY", "TERM=xterm"});
-    p_ = spawn_in_pty({"/bin/sh", "-c", std::string(PIXELGROW) + then_read}, e, work_, cooked_settings());
+// the shell, whichever way the program ends: q, Ctrl+C, a signal from outside.
+TEST_F(PictureTest, ALateAnswerIsNotLeftForTheShell) {
+    const struct {
+        const char* what;
+        std::function<void()> end;
+    } ways[] = {
+        {"q", [this] { send_during_growth("q"); ASSERT_TRUE(summary_shown()); send_keys(p_, "q"); }},
+        {"Ctrl+C", [this] { send_during_growth("\x03"); }},
+        {"SIGTERM", [this] {
+             ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
+             ASSERT_EQ(std::system(("pkill -TERM -P " + std::to_string(p_.pid) + " pixelgrow").c_str()), 0);
+         }},
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.what);
+        // The shell's own Ctrl+C does nothing but let the reader run.
+        open_with_reader_after({{"TERM=xterm"}, {}}, "trap : INT; ");
+        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+        w.end();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a slow link
+        send_keys(p_, named("XTerm(379)") + "\x1b[?62;22c");
+        EXPECT_EQ(left_for_the_shell(), "");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
+// A terminal that has not answered in time counts as silent: the program
+// waits for nothing at exit, and keys typed after q stay for the shell.
+TEST_F(PictureTest, ASilentTerminalKeepsTheKeysTypedAfterQuitting) {
+    open_with_reader_after({{"TERM=xterm"}, {}});
     ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
-    ASSERT_TRUE(summary_shown());
+    ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS));  // a picture takes longer than the answer may
+    ASSERT_TRUE(wait_for(p_, MENU, 5000));
     send_keys(p_, "q");
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    send_keys(p_, "\x1b[?62;22c");
-    ASSERT_EQ(wait_exit(p_, 10000), 0);
-    EXPECT_NE(p_.output.find("left<>"), std::string::npos) << p_.output.substr(p_.output.size() - 40);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    send_keys(p_, "ls");
+    EXPECT_EQ(left_for_the_shell(), "ls");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+}
+
+// A terminal that stopped reading (a frozen link or window) does not keep an
+// ending signal from ending the program.
+TEST_F(PictureTest, AnEndingSignalEndsTheProgramWhenTheTerminalStopsReading) {
+    for (int sig : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        open({{"TERM=xterm-256color", "COLORTERM=truecolor"}, {}});
+        ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
+        // Never read again, the terminal fills up with status lines and holds the program.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        kill(p_.pid, sig);
+        int status = 0;
+        const auto sent = std::chrono::steady_clock::now();
+        while (waitpid(p_.pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const auto took = std::chrono::steady_clock::now() - sent;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        if (WIFSIGNALED(status) || WIFEXITED(status)) p_.pid = -1;
+        // At once; a second leaves room for a loaded machine.
+        EXPECT_LT(took, std::chrono::seconds(1));
+        EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+        clear_work();
+    }
 }
 
 // Ended halfway through the picture: the string it was in is ended, the
@@ -659,13 +827,9 @@ TEST_F(PictureTest, AnAnswerThatComesAsTheProgramEndsIsNotLeftForTheShell) {
 TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpen) {
     for (int sig : {SIGINT, SIGHUP}) {
         SCOPED_TRACE(sig);
-        std::vector<std::string> e = env();
-        e.insert(e.end(), {"DISPLAY", "TERM=xterm-kitty"});
-        p_ = spawn_in_pty({PIXELGROW}, e, work_, cooked_settings());
-        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
-        send_keys(p_, KITTY_OK + "\x1b[?62;c");
+        open({{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {DEVICE_ATTRIBUTES, "\x1b[?62;c"}}, KITTY_9X20});
         // Not read further, the terminal holds the picture back halfway.
-        ASSERT_TRUE(wait_for(p_, "\x1b_Ga=T", PICTURE_MS));
+        ASSERT_TRUE(converse_until("\x1b_Ga=T", PICTURE_MS));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         kill(p_.pid, sig);
         int status = 0;
@@ -684,8 +848,7 @@ TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpen) {
         EXPECT_NE(tail.find("\x1b\\\x1b_Gq=2,m=0;\x1b\\\x1b[0m"), std::string::npos)
             << tail.substr(tail.size() > 40 ? tail.size() - 40 : 0);
         EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
-        finish(p_);
-        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
+        clear_work();
     }
 }
 

@@ -238,6 +238,9 @@ TEST(TerminalPicture, ScalingAveragesEachArea) {
     EXPECT_EQ(scale_area(line, 1, 1).bytes, (std::vector<unsigned char>{40, 40, 40}));
     const Rgb grown = scale_area(Rgb{1, 1, {7, 8, 9}}, 3, 2);
     for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
+    // More white pixels into one than a 32-bit sum of 255s holds: still white.
+    const Rgb white{4200, 4200, std::vector<unsigned char>(4200u * 4200u * 3u, 255)};
+    EXPECT_EQ(scale_area(white, 1, 1).bytes, (std::vector<unsigned char>{255, 255, 255}));
 }
 
 TEST(TerminalPicture, KittyChunksDecodeToThePixels) {
@@ -342,6 +345,20 @@ TEST(TerminalPicture, HalfBlocksShowTheAreaAverages) {
     EXPECT_EQ(spaces[41][3].bg, (std::vector<int>{2, p[0], p[1], p[2]}));
 }
 
+// Escapes and other controls made readable, for messages.
+std::string printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == 0x1b)
+            out += "ESC";
+        else if (c < 0x20 || c == 0x7f)
+            out += "^" + std::to_string(c);
+        else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
 Answers answered(const std::string& bytes, std::size_t piece) {
     Answers answers;
     for (std::size_t at = 0; at < bytes.size(); at += piece)
@@ -353,59 +370,132 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
     const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
     const struct {
         std::string input;
-        bool device_attributes, sixel, kitty;
+        int device_attributes;
+        bool sixel, kitty;
+        std::string name;
+        int cell_w, cell_h, area_w, area_h;
     } cases[] = {
-        {"q\x1b[A" + KITTY_OK + "\x1b[?62;c p", true, false, true},
-        {"\x1b[?63;1;2;4;6;9;15;16;22;28c", true, true, false},
-        {"\x1b[?1;2;4c", true, true, false},
-        {"\x1b[?64;1;42;14c", true, false, false},  // 42 and 14 are not 4
-        {"\x1b[?62;4", false, false, false},        // unfinished
-        {"\x1b[62;4c", false, false, false},        // no '?': no answer of this kind
-        {"\x1b_Gi=31;ENOTSUPPORTED:no\x1b\\\x1b[?6c", true, false, false},
-        {"\x1b[?62;\x1b[?12;4c", true, true, false},  // the first broken off by the next
+        {"q\x1b[A" + KITTY_OK + "\x1b[?62;c p", 1, false, true, "", 0, 0, 0, 0},
+        {"\x1b[?63;1;2;4;6;9;15;16;22;28c", 1, true, false, "", 0, 0, 0, 0},
+        {"\x1b[?1;2;4c", 1, true, false, "", 0, 0, 0, 0},
+        {"\x1b[?64;1;42;14c", 1, false, false, "", 0, 0, 0, 0},  // 42 and 14 are not 4
+        {"\x1b[?62;4", 0, false, false, "", 0, 0, 0, 0},         // unfinished
+        {"\x1b[62;4c", 0, false, false, "", 0, 0, 0, 0},         // no '?': no answer of this kind
+        {"\x1b_Gi=31;ENOTSUPPORTED:no\x1b\\\x1b[?6c", 1, false, false, "", 0, 0, 0, 0},
+        {"\x1b[?62;\x1b[?12;4c", 1, true, false, "", 0, 0, 0, 0},  // the first broken off by the next
+        // What xterm 379 and kitty 0.26.5 answer to the name, cell size and graphics area.
+        {"\x1bP>|XTerm(379)\x1b\\\x1b[?2;0;480;312S\x1b[?63;4c\x1b[?63;4c", 2, true, false, "XTerm(379)", 0, 0, 480, 312},
+        {"\x1bP>|kitty(0.26.5)\x1b\\\x1b[6;20;9t\x1b[?62;c", 1, false, false, "kitty(0.26.5)", 9, 20, 0, 0},
+        {"\x1b[?2;3;0S\x1b[6;0;9t\x1b[4;900;1200t", 0, false, false, "", 0, 0, 0, 0},  // a failure, no height, another report
+        {"\x1bP>|WezTerm 20240203\x07\x1b\\", 0, false, false, "WezTerm 20240203?", 0, 0, 0, 0},  // a control shown as '?'
+        {"\x1bP1$r0m\x1b\\", 0, false, false, "", 0, 0, 0, 0},  // another string is no name
     };
     for (const auto& c : cases)
         for (std::size_t piece : {1u, 2u, 5u, 64u}) {
+            SCOPED_TRACE(c.input.substr(1) + " in pieces of " + std::to_string(piece));
             const Answers a = answered(c.input, piece);
-            EXPECT_EQ(a.device_attributes, c.device_attributes) << c.input.substr(1) << " in pieces of " << piece;
-            EXPECT_EQ(a.sixel, c.sixel) << c.input.substr(1) << " in pieces of " << piece;
-            EXPECT_EQ(a.kitty, c.kitty) << c.input.substr(1) << " in pieces of " << piece;
+            EXPECT_EQ(a.device_attributes, c.device_attributes);
+            EXPECT_EQ(a.sixel, c.sixel);
+            EXPECT_EQ(a.kitty, c.kitty);
+            EXPECT_EQ(std::string(a.name), c.name);
+            EXPECT_EQ(a.cell_width, c.cell_w);
+            EXPECT_EQ(a.cell_height, c.cell_h);
+            EXPECT_EQ(a.graphics_width, c.area_w);
+            EXPECT_EQ(a.graphics_height, c.area_h);
         }
 }
 
+// The questions and the way, for terminals as they name themselves and answer.
 TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
     const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\", SIXEL = "\x1b[?63;4c", PLAIN = "\x1b[?62;c";
+    const std::string K = KITTY_QUERY, N = NAME_QUERY, C = CELL_SIZE_QUERY, G = GRAPHICS_SIZE_QUERY,
+                      D = DEVICE_ATTRIBUTES_QUERY;
+    const auto name = [](const char* n) { return std::string("\x1bP>|") + n + "\x1b\\"; };
+    const TerminalSize PIXELS{80, 24, 640, 384}, NO_PIXELS{80, 24, 0, 0};
     using W = PictureWay;
     const struct {
         TerminalNames names;
-        std::string answers;
-        bool asks, asks_kitty;
+        TerminalSize size;
+        std::string answers;  // to the first round, then to the second
+        std::string first, second;  // the questions
         PictureWay way;
     } cases[] = {
-        {{"xterm-kitty"}, KITTY_OK + PLAIN, true, true, W::KITTY},
-        {{"xterm-kitty"}, PLAIN, true, true, W::HALF_BLOCKS_256},  // named, but the query was not answered
-        {{"xterm-ghostty", "truecolor"}, KITTY_OK + PLAIN, true, true, W::KITTY},
-        {{"xterm-256color", nullptr, nullptr, nullptr, "3"}, KITTY_OK + PLAIN, true, true, W::KITTY},
-        {{"xterm-256color", nullptr, "WezTerm"}, PLAIN, true, false, W::ITERM2},
-        {{"xterm-256color", nullptr, nullptr, "iTerm2"}, SIXEL, true, false, W::ITERM2},
-        {{"xterm"}, SIXEL, true, false, W::SIXEL},
-        {{"xterm", "24bit"}, PLAIN, true, false, W::HALF_BLOCKS_24BIT},
-        {{"xterm"}, "", true, false, W::HALF_BLOCKS_256},  // no answer (yet)
-        {{"linux"}, "\x1b[?6c", true, false, W::HALF_BLOCKS_256},
-        {{"dumb"}, SIXEL, false, false, W::NONE},
-        {{}, SIXEL, false, false, W::NONE},
-        {{"screen-256color", "truecolor"}, SIXEL, false, false, W::HALF_BLOCKS_24BIT},
-        {{"tmux-256color"}, KITTY_OK, false, false, W::HALF_BLOCKS_256},
-        {{"xterm-kitty", nullptr, nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"}, KITTY_OK, false, false, W::HALF_BLOCKS_256},
-        {{"xterm", nullptr, nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"}, SIXEL, false, false, W::HALF_BLOCKS_256},
+        {{"xterm-kitty"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
+        {{"xterm-kitty"}, PIXELS, PLAIN, K + N + D, "", W::HALF_BLOCKS_256},  // named, but the query was not answered
+        {{"xterm-ghostty", "truecolor"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
+        {{"xterm-256color", nullptr, nullptr, nullptr, "3"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
+        // Over ssh, TERM a stand-in: the name says kitty, its query comes second.
+        {{"xterm-256color"}, PIXELS, name("kitty(0.26.5)") + PLAIN + KITTY_OK + PLAIN, N + D, K + D, W::KITTY},
+        {{"xterm-256color"}, NO_PIXELS, name("kitty(0.26.5)") + "\x1b[6;20;9t" + PLAIN + KITTY_OK + PLAIN, N + C + D,
+         K + D, W::KITTY},
+        {{"xterm-256color"}, PIXELS, name("ghostty 1.1.0") + PLAIN + KITTY_OK + PLAIN, N + D, K + D, W::KITTY},
+        {{"xterm-256color"}, PIXELS, name("Konsole 24.02.1") + SIXEL + PLAIN, N + D, K + D, W::SIXEL},  // no OK
+        {{"xterm-256color"}, PIXELS, name("WezTerm 20240203-110809-5046fc22") + SIXEL, N + D, "", W::ITERM2},
+        {{"xterm-256color"}, PIXELS, name("iTerm2 3.5.0") + PLAIN, N + D, "", W::ITERM2},
+        {{"xterm-256color", nullptr, "WezTerm"}, PIXELS, PLAIN, N + D, "", W::ITERM2},
+        {{"xterm-256color", nullptr, nullptr, "iTerm2"}, NO_PIXELS, SIXEL, N + C + D, G + D, W::ITERM2},
+        {{"xterm"}, PIXELS, name("XTerm(379)") + SIXEL, N + D, "", W::SIXEL},
+        {{"xterm"}, PIXELS, name("foot(1.13.1)") + SIXEL, N + D, "", W::SIXEL},
+        {{"xterm"}, PIXELS, name("kittyish 1.0") + SIXEL, N + D, "", W::SIXEL},  // not kitty's name
+        // No pixel size from the terminal: sixel only once the terminal says its area.
+        {{"xterm"}, NO_PIXELS, name("XTerm(379)") + SIXEL + "\x1b[?2;0;480;312S" + SIXEL, N + C + D, G + D, W::SIXEL},
+        {{"xterm"}, NO_PIXELS, SIXEL + PLAIN, N + C + D, G + D, W::HALF_BLOCKS_256},
+        {{"xterm"}, NO_PIXELS, "\x1b[6;13;6t" + SIXEL, N + C + D, "", W::SIXEL},
+        {{"xterm", "24bit"}, PIXELS, PLAIN, N + D, "", W::HALF_BLOCKS_24BIT},
+        {{"xterm"}, PIXELS, "", N + D, "", W::HALF_BLOCKS_256},  // no answer (yet)
+        {{"linux"}, NO_PIXELS, "\x1b[?6c", N + C + D, "", W::HALF_BLOCKS_256},
+        {{"dumb"}, PIXELS, SIXEL, "", "", W::NONE},
+        {{}, PIXELS, SIXEL, "", "", W::NONE},
+        // Multiplexers: asked nothing; GNU screen garbles 24-bit colours, tmux passes them.
+        {{"screen-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_256},
+        {{"tmux-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_24BIT},
+        {{"screen-256color", "truecolor", nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"}, PIXELS, "", "", "",
+         W::HALF_BLOCKS_24BIT},
+        {{"xterm-kitty", nullptr, nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"}, PIXELS, KITTY_OK, "", "",
+         W::HALF_BLOCKS_256},
+        {{"xterm", "truecolor", nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"}, PIXELS, SIXEL, "", "",
+         W::HALF_BLOCKS_256},
     };
     for (const auto& c : cases) {
-        const char* term = c.names.term ? c.names.term : "(unset)";
-        const Queries q = queries_for(c.names);
-        EXPECT_EQ(q.device_attributes, c.asks) << term;
-        EXPECT_EQ(q.kitty, c.asks_kitty) << term;
-        EXPECT_EQ(choose_way(c.names, answered(c.answers, 3)), c.way) << term << " " << c.answers.substr(1);
+        SCOPED_TRACE(std::string(c.names.term ? c.names.term : "(unset)") + " " + printable(c.answers));
+        const bool pixels = c.size.width_px > 0;
+        EXPECT_EQ(printable(first_questions(c.names, pixels)), printable(c.first));
+        // The second round is asked once the first one's device attributes are in.
+        const std::size_t round_end = c.answers.find('c', c.answers.find("\x1b[?")) + 1;
+        const Answers first = answered(c.answers.substr(0, round_end), 3);
+        EXPECT_EQ(printable(second_questions(c.names, first, pixels)), printable(c.second));
+        const Answers all = answered(c.answers, 3);
+        EXPECT_EQ(choose_way(c.names, all, with_answered_pixels(c.size, all)), c.way);
     }
+}
+
+// An answered size stands in for the pixels the window size left out.
+TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
+    Answers cells, area, none;
+    cells.cell_width = 6;
+    cells.cell_height = 13;
+    area.graphics_width = 480;
+    area.graphics_height = 312;
+    const struct {
+        TerminalSize size;
+        const Answers& answers;
+        int width, height;
+    } cases[] = {
+        {{100, 45, 0, 0}, cells, 600, 585}, {{80, 24, 0, 0}, area, 480, 312},
+        {{80, 24, 800, 480}, cells, 800, 480},  // the window's own pixels stand
+        {{80, 24, 0, 0}, none, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const TerminalSize s = with_answered_pixels(c.size, c.answers);
+        EXPECT_EQ(s.width_px, c.width);
+        EXPECT_EQ(s.height_px, c.height);
+    }
+    // xterm's 6 × 13 cells, 100 × 45 of them: the picture stands in the rows left.
+    const Placement p = place_picture(400, with_answered_pixels({100, 45, 0, 0}, cells), 7);
+    EXPECT_EQ(p.side_px, 400);
+    EXPECT_LE(p.side_px, (45 - 7) * 13);
+    const Placement small = place_picture(400, with_answered_pixels({80, 24, 0, 0}, area), 7);
+    EXPECT_EQ(small.side_px, 17 * 13);
 }
 
 TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {

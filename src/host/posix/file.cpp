@@ -10,6 +10,7 @@
 #include "host.h"
 #include "posix/signals.h"
 #include "posix/sys.h"
+#include "posix/terminal.h"
 
 using namespace signal_shared;
 
@@ -85,6 +86,7 @@ SaveResult save_file(const char* name, const unsigned char* data, std::size_t si
             sys_unlink(name);
         }
     }
+    if (result == SaveResult::SAVED) keep_for_terminal(name, data, size);
     if (result != SaveResult::SAVED && reason != nullptr) *reason = std::strerror(error);
     return result;
 }

@@ -1,9 +1,8 @@
-// Without a desktop the terminal is the viewer: the saved file is read back
-// and drawn in the best way the terminal has. What it has is known from the
-// environment and from the answers to questions sent once when the program
-// takes the terminal; the answers come in with the keys and are picked out
-// as the keys are read, so nothing ever waits for them.
-#include <fcntl.h>
+// Without a desktop the terminal is the viewer: the picture just saved is
+// drawn in the best way the terminal has. What it has is known from the
+// environment and from the answers to questions sent when the program takes
+// the terminal; the answers come in with the keys and are picked out as the
+// keys are read, so nothing waits for them while the program runs.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -22,19 +21,25 @@
 #include "posix/terminal.h"
 #include "terminal_picture.h"
 
-using signal_shared::tty_fd;
+using namespace signal_shared;
 
 namespace {
 
 // Below the picture: the summary's empty line and its own, the menu's three
 // lines and the line the cursor waits on; above it, the success line.
 constexpr int RESERVED_ROWS = 7;
-constexpr std::size_t LARGEST_FILE = 64u << 20;
-constexpr int LATE_ANSWER_WAIT_MS = 250;
+// A terminal answers at once, a slow link within a second or so; a terminal
+// that has said nothing by then never will.
+constexpr int ANSWER_WAIT_MS = 1500;
 
 TerminalNames names;
-Queries asked;  // what was actually sent
-Answers answers;
+bool pixels_known = false;  // when the questions were sent
+
+// The picture last saved, as it went to the disk: what the terminal shows is
+// never read back from a file that someone else may have swapped meanwhile
+// (for a pipe that blocks, the terminal itself, a device without end).
+std::string kept_name;
+std::vector<unsigned char> kept_bytes;
 
 TerminalNames names_from_environment() {
     TerminalNames n;
@@ -53,17 +58,6 @@ bool set(const char* name) {
     return value != nullptr && value[0] != '\0';
 }
 
-bool read_file(const char* name, std::vector<unsigned char>* data) {
-    const int fd = sys_open(name, O_RDONLY);
-    if (fd < 0) return false;
-    unsigned char block[1 << 16];
-    ssize_t n;
-    while ((n = sys_read(fd, block, sizeof block)) > 0 && data->size() < LARGEST_FILE)
-        data->insert(data->end(), block, block + n);
-    sys_close(fd);
-    return n == 0;
-}
-
 TerminalSize terminal_size() {
     TerminalSize size;
     winsize w{};
@@ -76,6 +70,15 @@ TerminalSize terminal_size() {
     return size;
 }
 
+// A round of questions, ending with the device attributes, whose answer
+// closes the round.
+void ask(const std::string& questions) {
+    if (questions.empty()) return;
+    answers_due = elapsed_ms() + ANSWER_WAIT_MS;  // before the round counts, for a handler in between
+    rounds_asked = rounds_asked + 1;
+    sys_write_all(tty_fd, questions.data(), questions.size());
+}
+
 // The picture's bytes in one piece. Should a signal end the program
 // meanwhile, its handler closes what they left open; Ctrl+Z waits until they
 // are all out, since a shell's "Stopped" would land inside them.
@@ -84,12 +87,12 @@ void write_picture(const std::string& bytes, PictureWay way) {
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_BLOCK, &stop, &old);
-    signal_shared::picture_end = cut_off_end(way);
-    signal_shared::line_started = 1;
+    picture_end = cut_off_end(way);
+    line_started = 1;
     const bool written = sys_write_all(tty_fd, bytes.data(), bytes.size());
     const int error = errno;
-    signal_shared::picture_end = nullptr;
-    signal_shared::line_started = 0;
+    picture_end = nullptr;
+    line_started = 0;
     sigprocmask(SIG_SETMASK, &old, nullptr);
     if (!written) {
         errno = error;
@@ -111,44 +114,57 @@ bool graphical_session() {
 
 void ask_terminal() {
     static bool done = false;
-    if (done || tty_fd < 0 || !signal_shared::raw_active || graphical_session()) return;
+    if (done || tty_fd < 0 || !raw_active || graphical_session()) return;
     done = true;
     names = names_from_environment();
-    asked = queries_for(names);
-    std::string questions;
-    if (asked.kitty) questions += KITTY_QUERY;
-    if (asked.device_attributes) questions += DEVICE_ATTRIBUTES_QUERY;
-    if (!questions.empty()) sys_write_all(tty_fd, questions.data(), questions.size());
+    const TerminalSize size = terminal_size();
+    pixels_known = size.width_px > 0 && size.height_px > 0;
+    ask(first_questions(names, pixels_known));
 }
 
 void note_terminal_input(const unsigned char* bytes, std::size_t length) {
-    if (asked.device_attributes) read_answers(&answers, bytes, length);
+    if (rounds_asked == 0) return;
+    read_answers(&answers, bytes, length);
+    // The first round is in: what it said may call for a second.
+    if (rounds_asked == 1 && answers.device_attributes >= 1) ask(second_questions(names, answers, pixels_known));
 }
 
-void drop_late_answers() {
-    if (!asked.device_attributes || answers.device_attributes || tty_fd < 0 || !in_foreground_signal_safe()) return;
-    const std::int32_t start = elapsed_ms();
+int answer_time_left_ms() {
+    if (answers.device_attributes >= rounds_asked) return 0;
+    return std::max(0, static_cast<int>(ms_between(elapsed_ms(), answers_due)));
+}
+
+void await_answers() {
+    if (tty_fd < 0 || !in_foreground_signal_safe()) return;
     unsigned char bytes[256];
     for (;;) {
-        const int left = LATE_ANSWER_WAIT_MS - ms_between(start, elapsed_ms());
-        if (left <= 0 || answers.device_attributes || sys_wait_readable(tty_fd, left) <= 0) return;
+        const int left = answer_time_left_ms();
+        if (left <= 0) return;
+        const int ready = sys_wait_readable(tty_fd, left);  // 0 also when a signal came: look at the clock again
+        if (ready < 0) return;
+        if (ready == 0) continue;
         const ssize_t n = sys_read(tty_fd, bytes, sizeof bytes);
         if (n <= 0) return;
         read_answers(&answers, bytes, static_cast<std::size_t>(n));
     }
 }
 
+void keep_for_terminal(const char* name, const unsigned char* data, std::size_t size) {
+    if (tty_fd < 0 || graphical_session()) return;
+    kept_name = name;
+    kept_bytes.assign(data, data + size);
+}
+
 void show_picture_in_terminal(const char* file) {
-    if (tty_fd < 0 || !in_foreground_or_end()) return;
+    if (tty_fd < 0 || kept_name != file || !in_foreground_or_end()) return;
     poll_terminal_input();  // an answer that came since the last key poll
-    const PictureWay way = choose_way(names, answers);
-    if (way == PictureWay::NONE) return;
-    std::vector<unsigned char> data;
+    const TerminalSize size = with_answered_pixels(terminal_size(), answers);
+    const PictureWay way = choose_way(names, answers, size);
     Rgb picture;
-    if (!read_file(file, &data) || !read_bmp(data.data(), data.size(), &picture)) return;
-    const Placement place = place_picture(std::min(picture.width, picture.height), terminal_size(), RESERVED_ROWS);
-    const std::string bytes =
-        encode_picture(way, picture, data.data(), data.size(), place, terminal_charset() == Charset::UTF8);
+    if (way == PictureWay::NONE || !read_bmp(kept_bytes.data(), kept_bytes.size(), &picture)) return;
+    const Placement place = place_picture(std::min(picture.width, picture.height), size, RESERVED_ROWS);
+    const std::string bytes = encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place,
+                                             terminal_charset() == Charset::UTF8);
     if (bytes.empty()) return;
     std::fflush(stdout);
     flush_terminal_output();

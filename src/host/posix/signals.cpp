@@ -1,9 +1,15 @@
 #include "posix/signals.h"
 
+#include <fcntl.h>
+#include <sys/select.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
+
+#include "posix/terminal.h"
 
 namespace signal_shared {
 
@@ -15,6 +21,9 @@ volatile sig_atomic_t line_started = 0;
 const char* volatile picture_end = nullptr;
 char temp_name[TEMP_NAME_SIZE];
 volatile sig_atomic_t temp_name_set = 0;
+Answers answers;
+volatile sig_atomic_t rounds_asked = 0;
+volatile sig_atomic_t answers_due = 0;
 
 }  // namespace signal_shared
 
@@ -47,25 +56,54 @@ void remove_temp_file() {
     temp_name_set = 0;
 }
 
+constexpr int WRITE_WAIT_MS = 250;
+
+// Writes to the terminal, whose writes do not wait, waiting for room while
+// `*ms_left` lasts; what does not fit by then is left out.
+void write_awhile(const char* bytes, size_t size, int* ms_left) {
+    while (size > 0 && tty_fd >= 0) {
+        const ssize_t n = write(tty_fd, bytes, size);
+        if (n > 0) {
+            bytes += n;
+            size -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || errno != EAGAIN || *ms_left <= 0) return;
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(tty_fd, &writable);
+        timeval limit{0, static_cast<suseconds_t>(std::min(*ms_left, 10)) * 1000};
+        select(tty_fd + 1, nullptr, &writable, nullptr, &limit);
+        *ms_left -= 10;  // counted by the slice: a signal cutting one short only shortens the wait
+    }
+}
+
 // Ending signals: leave nothing half-written, put the terminal back, then die
 // of the same signal so the parent sees the usual status. SA_RESETHAND has put
 // the default action back; the signal raised here waits, blocked, until the
 // handler returns.
+//
+// A terminal that stopped reading (a frozen link or window) must not hold the
+// program: the handler's writes wait for it WRITE_WAIT_MS in all, and what it
+// has not taken by then is left out. A terminal that is only busy (drawing
+// the picture we were sending) takes them well within that.
 void on_ending_signal(int sig) {
     remove_temp_file();
-    if (const char* end = picture_end) {  // a picture cut off: the terminal would swallow all that follows
-        const ssize_t ignored_result = write(tty_fd, end, strlen(end));
-        (void)ignored_result;
+    int write_ms_left = WRITE_WAIT_MS;
+    if (tty_fd >= 0) {
+        const int flags = fcntl(tty_fd, F_GETFL);
+        if (flags >= 0) fcntl(tty_fd, F_SETFL, flags | O_NONBLOCK);
     }
+    if (const char* end = picture_end)  // a picture cut off: the terminal would swallow all that follows
+        write_awhile(end, strlen(end), &write_ms_left);
     const int was_raw = raw_active;
+    if (was_raw) await_answers();  // still raw: an answer read now is neither echoed nor left for the shell
     restore_terminal();
     // Shells report a death by any signal but these two ("Hangup",
     // "Terminated", "User defined signal 1") wherever the cursor is: after
     // Ctrl+C they start a fresh line themselves.
-    if (was_raw && line_started && sig != SIGINT && sig != SIGPIPE) {
-        const ssize_t ignored_result = write(tty_fd, "\n", 1);
-        (void)ignored_result;
-    }
+    if (was_raw && line_started && sig != SIGINT && sig != SIGPIPE) write_awhile("\n", 1, &write_ms_left);
     raise(sig);
 }
 

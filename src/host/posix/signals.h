@@ -12,6 +12,8 @@
 #include <signal.h>
 #include <termios.h>
 
+#include "terminal_picture.h"
+
 namespace signal_shared {
 
 extern int tty_fd;                           // the controlling terminal, or -1
@@ -26,6 +28,13 @@ extern volatile sig_atomic_t line_started;
 // While a picture is written to the terminal: what ends a string it may have
 // left open, and resets its colours.
 extern const char* volatile picture_end;
+
+// The terminal's answers to the questions sent, picked out of the key input,
+// and the rounds of questions, each closed by its device attributes answer;
+// a handler reads an answer still on its way up to `answers_due` (elapsed_ms).
+extern Answers answers;
+extern volatile sig_atomic_t rounds_asked;
+extern volatile sig_atomic_t answers_due;
 
 constexpr int TEMP_NAME_SIZE = 300;
 extern char temp_name[TEMP_NAME_SIZE];       // a file being written, removed if the program is ended

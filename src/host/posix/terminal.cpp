@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -88,9 +89,29 @@ bool read_input(int timeout_ms) {
 // Escape, part of a sequence, a silence inside one being swallowed) is settled
 // once it has waited escape_wait_ms; that is done before new bytes are read,
 // so a key typed after the wait never joins an Escape from before it.
+//
+// While an answer to our questions is awaited, bytes that may begin one
+// (ESC [ ?, ESC P, ESC _, or the rest of a string) wait as long as the answer
+// may: a slow link can part an answer's pieces by more than the Escape wait,
+// and its start read alone would be keys (Escape, then '[').
+bool may_begin_answer() {
+    if (decoder.mode == KeyDecoder::IN_STRING) return true;
+    if (in_length < 2 || in_bytes[0] != 0x1b) return false;
+    return in_bytes[1] == 'P' || in_bytes[1] == '_' || (in_bytes[1] == '[' && (in_length == 2 || in_bytes[2] == '?'));
+}
+
+// Milliseconds until the undecided bytes are settled.
+int settle_in_ms() {
+    if (may_begin_answer()) {
+        const int left = answer_time_left_ms();
+        if (left > 0) return left;
+    }
+    return std::max(0, escape_wait_ms - static_cast<int>(ms_between(undecided_since, elapsed_ms())));
+}
+
 void decode_input() {
     while (code_next == code_count) {
-        const bool waited = undecided && ms_between(undecided_since, elapsed_ms()) >= escape_wait_ms;
+        const bool waited = undecided && settle_in_ms() == 0;
         const KeyDecode key = decode_key(&decoder, in_bytes, in_length, !waited);
         if (key.used == 0) {
             if (in_length == 0 && decoder.mode == KeyDecoder::GROUND) {
@@ -117,7 +138,7 @@ void at_exit() {
     // no reason to end the program a second time.
     if (out_length > 0 && tty_fd >= 0) sys_write_all(tty_fd, out_bytes, out_length);
     out_length = 0;
-    drop_late_answers();
+    if (signal_shared::raw_active) await_answers();  // still raw: an answer read now is not echoed
     sigset_t old;
     block_signals(&old);
     restore_terminal();
@@ -178,12 +199,7 @@ int read_key() {
         decode_input();
         if (code_next < code_count) return codes[code_next++];
         // An undecided start waits only for what is left of the Escape wait.
-        int timeout = -1;
-        if (undecided) {
-            timeout = escape_wait_ms - ms_between(undecided_since, elapsed_ms());
-            if (timeout < 0) timeout = 0;
-        }
-        read_input(timeout);
+        read_input(undecided ? settle_in_ms() : -1);
     }
 }
 

@@ -35,10 +35,21 @@ void ask_terminal();
 // Bytes read from the terminal, where the answers are picked out.
 void note_terminal_input(const unsigned char* bytes, std::size_t length);
 
-// Waits a moment for answers still on their way, so that none is typed into
-// the shell after the program ends; at exit.
-void drop_late_answers();
+// How much longer an answer to the questions sent is awaited: 0 once the
+// last round's answer is in, or once its time is up (a silent terminal).
+int answer_time_left_ms();
 
-// The saved picture `file` drawn below the cursor, which ends at the start of
-// the line below it. Nothing when the terminal cannot show it.
+// Reads, and drops, what comes from the terminal until the answer awaited is
+// in or its time is up, so that none is typed into the shell after the
+// program ends; at exit and in the ending signals' handler, before the
+// terminal's settings are restored. Async-signal-safe.
+void await_answers();
+
+// The picture `name` as it is saved, for the terminal to show when asked to
+// open that name.
+void keep_for_terminal(const char* name, const unsigned char* data, std::size_t size);
+
+// The picture saved as `file` drawn below the cursor, which ends at the start
+// of the line below it. Nothing when the terminal cannot show it, or for a
+// file the program did not just save.
 void show_picture_in_terminal(const char* file);
