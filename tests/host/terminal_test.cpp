@@ -99,6 +99,29 @@ TEST(Terminal, LongSequencesAndTerminalRepliesGiveNoKey) {
     }
 }
 
+// Once the terminal is asked (as it is without a desktop), the pieces of its
+// answer may come further apart than the Escape wait, over a slow link: the
+// start of an answer waits for the rest, and no piece is read as keys.
+TEST(Terminal, AnAnswerInSlowPiecesGivesNoKey) {
+    for (const char* mode : {"read", "poll"}) {
+        SCOPED_TRACE(mode);
+        PtyProcess p = spawn_in_pty({KEY_PROBE, mode}, {"LANG=C.UTF-8", "LC_ALL", "TERM=xterm", "DISPLAY", "WAYLAND_DISPLAY"},
+                                    "", cooked_settings());
+        ASSERT_TRUE(wait_for(p, "\x1b[c", 10000)) << p.output;
+        ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+        const std::size_t from = p.output.size();
+        for (const char* piece : {"\x1bP", ">|XTerm(379)", "\x1b", "\\\x1b[?", "63;4c"}) {
+            send_keys(p, piece);
+            std::this_thread::sleep_for(milliseconds(100));
+        }
+        expect_keys(p, "x", "key 120\r\n");
+        EXPECT_EQ(wait_exit(p, 5000), 0);
+        const std::string keys = p.output.substr(from);
+        EXPECT_EQ(keys.find("key "), keys.rfind("key ")) << keys;  // the x alone (after the next questions)
+        finish(p);
+    }
+}
+
 TEST(Terminal, AnEscapeThatWaitedIsSettledBeforeTheNextKeyIsRead) {
     // Polled five times a second: the Escape is read at one poll, and the p
     // typed after its wait has run out arrives by the next.
