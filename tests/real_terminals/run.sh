@@ -1,8 +1,11 @@
 #!/bin/bash
 # The real program without a desktop in real terminals under a virtual X
-# screen: xterm with sixel, xterm with 24-bit half blocks, kitty, and tmux
-# inside xterm. Each run's screenshot must show the saved picture (see
-# compare.py); the screenshots stay in OUT for a person to look at.
+# screen: xterm with sixel (also where the pty gives no pixel size), xterm
+# with 24-bit half blocks, kitty (also as it meets a program over ssh), and
+# tmux and GNU screen inside xterm. Each run's screenshot must show the saved
+# picture (see compare.py); the screenshots stay in OUT for a person to look at.
+# Everything started here is this run's own: its display, its multiplexer
+# sockets, its processes, which alone it stops.
 #
 # usage: run.sh PIXELGROW OUT
 set -u
@@ -12,7 +15,7 @@ here=$(dirname "$(realpath "$0")")
 mkdir -p "$out"
 
 # Without the terminals the test is skipped (77), unless it is required.
-for tool in Xvfb xterm kitty tmux import; do
+for tool in Xvfb xterm kitty tmux screen import; do
   if ! command -v "$tool" > /dev/null || ! /usr/bin/python3 -c 'import PIL' 2> /dev/null; then
     echo "missing: $tool or Pillow (tools/install-deps.sh tests installs them)"
     [ -n "${PIXELGROW_REQUIRE_REAL_TERMINALS:-}" ] && exit 1
@@ -20,12 +23,22 @@ for tool in Xvfb xterm kitty tmux import; do
   fi
 done
 
-# A display of our own; Xvfb names the free one it took.
-exec 5< <(Xvfb -displayfd 1 -screen 0 1280x900x24 -nolisten tcp 2> "$out/xvfb.log")
-read -r -t 20 number <&5 || { echo "Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
-screen=":$number"
-xvfb=$(pgrep -n Xvfb)
+# A display of our own for each case, black: without a window manager a
+# closed window's pixels stay, and a smaller window would be seen among the
+# last one's. Xvfb names the free display it took.
+xvfb=""
 trap 'kill $xvfb 2> /dev/null' EXIT
+new_display() {
+  [ -n "$xvfb" ] && { kill "$xvfb"; wait "$xvfb" 2> /dev/null; }
+  exec 5< <(exec Xvfb -displayfd 1 -screen 0 1280x900x24 -nolisten tcp 2> "$out/xvfb.log")
+  xvfb=$!
+  read -r -t 20 number <&5 || { echo "Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
+  screen=":$number"
+}
+tmux_socket="pixelgrow-test-$$"
+export SCREENDIR="$out/screens"  # GNU screen's sessions, this run's own
+rm -rf "$SCREENDIR"; mkdir -m 700 "$SCREENDIR"
+printf 'autodetach off\n' > "$out/screenrc"  # a closed window ends the session
 
 failed=0
 # case name, mean and largest tolerated block difference, the terminal's command line
@@ -33,9 +46,10 @@ run_case() {
   local name=$1 mean=$2 largest=$3; shift 3
   local dir="$out/$name"
   rm -rf "$dir"; mkdir -p "$dir"
+  new_display
   # Inside the terminal: no desktop for the program, which waits at its menu
-  # until the terminal is closed.
-  inner="cd '$dir' && exec env -u DISPLAY -u WAYLAND_DISPLAY $program"
+  # until the terminal is closed; $before comes first on its command line.
+  inner="cd '$dir' && exec env -u DISPLAY -u WAYLAND_DISPLAY ${before:-} $program"
   DISPLAY=$screen "$@" > "$dir/terminal.log" 2>&1 &
   local terminal=$!
   local waited=0
@@ -43,7 +57,8 @@ run_case() {
   sleep 3  # the picture drawn, the summary and the menu below it
   import -display "$screen" -window root "$out/$name.png"
   kill $terminal 2> /dev/null; wait $terminal 2> /dev/null
-  tmux -L pixelgrow-test kill-server 2> /dev/null
+  tmux -L "$tmux_socket" kill-server 2> /dev/null
+  screen -ls 2> /dev/null | grep -o '[0-9]*\.pixelgrow' | while read -r session; do screen -S "$session" -X quit; done
   local bmp
   bmp=$(ls "$dir"/*.bmp 2> /dev/null | head -1)
   printf '%-14s ' "$name:"
@@ -52,13 +67,16 @@ run_case() {
 }
 
 # Each runs the command line in $inner, grey on black like the screen around it.
-xterm_with() { xterm "$@" -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e sh -c "$inner"; }
+xterm_with() { xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
 kitty_with() {
   LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o font_size=9 -o initial_window_width=1000 \
     -o initial_window_height=850 -o remember_window_size=no sh -c "$inner"
 }
 tmux_in_xterm() {
-  xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e tmux -L pixelgrow-test -f /dev/null new-session "$inner"
+  xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e tmux -L "$tmux_socket" -f /dev/null new-session "$inner"
+}
+screen_in_xterm() {
+  xterm -tn xterm-256color -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e screen -S pixelgrow -c "$out/screenrc" sh -c "$inner"
 }
 
 # Kitty shows the pixels themselves. Sixel has 256 colours for a picture of
@@ -67,7 +85,16 @@ tmux_in_xterm() {
 # (a half block's glyph need not split the cell exactly): about 10 off, where
 # another picture of the program is 16 off.
 run_case xterm-sixel 12 64 xterm_with -ti vt340
+# Cells of 5 × 10 pixels that the pty does not tell: taken as 8 × 16, the
+# picture would push its own top off the 30 rows; xterm's graphics area says
+# the cells' size.
+before="$here/no_pixels.py" run_case xterm-sixel-no-pixels 12 64 xterm_with -ti vt340 -geometry 80x30 -fs 6
 COLORTERM=truecolor run_case xterm-blocks 12 64 xterm_with
 run_case kitty 1 8 kitty_with
+# As over ssh: a stand-in TERM, no KITTY_WINDOW_ID; kitty is known by its name.
+before="-u KITTY_WINDOW_ID -u TERM_PROGRAM TERM=xterm-256color SSH_CONNECTION='10.0.0.1 50000 10.0.0.2 22'" \
+  run_case kitty-over-ssh 1 8 kitty_with
 run_case tmux 12 64 tmux_in_xterm
+# GNU screen garbles 24-bit colours: the 256-colour palette, whatever COLORTERM says.
+COLORTERM=truecolor run_case screen 12 64 screen_in_xterm
 exit $failed
