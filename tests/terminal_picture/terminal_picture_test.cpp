@@ -352,7 +352,7 @@ std::string printable(const std::string& bytes) {
         if (c == 0x1b)
             out += "ESC";
         else if (c < 0x20 || c == 0x7f)
-            out += "^" + std::to_string(c);
+            out.append("^").append(std::to_string(c));
         else
             out += static_cast<char>(c);
     }
