@@ -74,7 +74,8 @@ TerminalSize terminal_size() {
 // closes the round.
 void ask(const std::string& questions) {
     if (questions.empty()) return;
-    answers_due = elapsed_ms() + ANSWER_WAIT_MS;  // before the round counts, for a handler in between
+    // Before the round counts, for a handler in between; wrapping as elapsed_ms does.
+    answers_due = static_cast<std::int32_t>(static_cast<std::uint32_t>(elapsed_ms()) + ANSWER_WAIT_MS);
     rounds_asked = rounds_asked + 1;
     sys_write_all(tty_fd, questions.data(), questions.size());
 }
