@@ -627,8 +627,11 @@ protected:
     // whoever reads next (the shell), which it prints as "left<...>".
     void open_with_reader_after(const Terminal& terminal, const std::string& before = "") {
         const std::string then_read = "; stty -icanon -echo min 0 time 5; printf 'left<'; cat -v; printf '>'";
-        open(terminal, {"/bin/sh", "-c", before + PIXELGROW + then_read});
+        // The program's id in pid_path(): the shell that writes it becomes the program.
+        const std::string program = "sh -c 'echo $$ > \"" + pid_path() + "\"; exec " + PIXELGROW + "'";
+        open(terminal, {"/bin/sh", "-c", before + program + then_read});
     }
+    std::string pid_path() const { return root_ + "/pid"; }
     std::string left_for_the_shell() {
         if (!wait_for(p_, "left<", 10000) || !wait_for(p_, ">", 5000, p_.output.find("left<"))) return "(no reader)";
         const std::size_t at = p_.output.find("left<") + 5;
@@ -768,7 +771,7 @@ TEST_F(PictureTest, ALateAnswerIsNotLeftForTheShell) {
         {"Ctrl+C", [this] { send_during_growth("\x03"); }},
         {"SIGTERM", [this] {
              ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
-             ASSERT_EQ(std::system(("pkill -TERM -P " + std::to_string(p_.pid) + " pixelgrow").c_str()), 0);
+             ASSERT_EQ(kill(std::atoi(read_file(pid_path()).c_str()), SIGTERM), 0);
          }},
     };
     for (const auto& w : ways) {
