@@ -11,31 +11,32 @@ windows_program=$(realpath "$2")
 wine=${WINE:-/usr/lib/wine/wine64}
 pictures=2
 work=$(mktemp -d)
-# The running programs by their own whole command lines, never this
-# script's, which holds their names too.
-linux_running="^$linux_program\$"
-windows_running="^$windows_program\$"
-trap 'pkill -f "$windows_running" || true; pkill -f "$linux_running" || true; rm -rf "$work"' EXIT
+# Each program's id, written by the shell that then becomes it: only these
+# are stopped, never another run's programs.
+stop() {  # name
+  [ -s "$work/$1.pid" ] && kill "$(cat "$work/$1.pid")" 2>/dev/null || true
+}
+trap 'stop windows; stop linux; rm -rf "$work"' EXIT
 
 # Only the wall clock stands still: the pauses and the elapsed time run.
 export FAKETIME_DONT_FAKE_MONOTONIC=1
 
-run() {  # name, how its process shows, program...
-  local name=$1 dir="$work/$1" running=$2
-  shift 2
+run() {  # name, program...
+  local name=$1 dir="$work/$1"
+  shift
   mkdir "$dir"
   # faketime's own word on the ending signal stays out of the program's errors.
-  (cd "$dir" && exec faketime -f '2026-01-01 00:00:00' sh -c 'exec setsid "$@" </dev/null >out.txt 2>err.txt' sh "$@" \
-    2>/dev/null) &
+  (cd "$dir" && exec faketime -f '2026-01-01 00:00:00' \
+    sh -c 'echo $$ > "$0"; exec setsid "$@" </dev/null >out.txt 2>err.txt' "$work/$name.pid" "$@" 2>/dev/null) &
   local waited=0
   local written=0
   until [ "$written" -ge $pictures ]; do
     sleep 0.1
     waited=$((waited + 1))
-    if [ $waited -gt 1200 ]; then echo "$name: no $pictures pictures in 120 s" >&2; exit 1; fi
-    written=$(grep -ac '^Successfully wrote' "$dir/out.txt" 2>/dev/null || true)
+    if [ $waited -gt 1200 ]; then echo "$name: no $pictures summaries in 120 s" >&2; exit 1; fi
+    written=$(grep -ac '^locii = ' "$dir/out.txt" 2>/dev/null || true)  # the summaries compared
   done
-  pkill -f "$running" || true
+  stop "$name"
   wait || true
 }
 
@@ -48,8 +49,8 @@ texts() {
     /^locii = / && ++summaries == last { exit }'
 }
 
-run linux "$linux_running" "$linux_program"
-run windows "$windows_running" "$wine" "$windows_program"
+run linux "$linux_program"
+run windows "$wine" "$windows_program"
 status=0
 picture=randImage1767225600.bmp
 if cmp "$work/linux/$picture" "$work/windows/$picture"; then
