@@ -76,7 +76,7 @@ Rgb scale_area(const Rgb& picture, int width, int height) {
                 x0 = std::min(x0, picture.width - 1);
                 x1 = x0 + 1;
             }
-            // 64 bits: an area of a largest picture's 2^28 pixels would wrap 32.
+            // 64 bits: 2^28 pixels (a largest picture into one) of 255 would wrap 32.
             std::uint64_t sum[3] = {0, 0, 0};
             for (int sy = y0; sy < y1; ++sy) {
                 const unsigned char* from = &picture.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) +
