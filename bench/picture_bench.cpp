@@ -28,14 +28,14 @@ const std::vector<unsigned char>& saved_file() {
 
 void read_back(benchmark::State& state) {
     const std::vector<unsigned char>& file = saved_file();
-    Rgb picture;
+    RgbPicture picture;
     for (auto _ : state) benchmark::DoNotOptimize(read_bmp(file.data(), file.size(), &picture));
 }
 BENCHMARK(read_back)->Unit(benchmark::kMillisecond);
 
 void encode(benchmark::State& state, PictureWay way) {
     const std::vector<unsigned char>& file = saved_file();
-    Rgb picture;
+    RgbPicture picture;
     read_bmp(file.data(), file.size(), &picture);
     const Placement place = place_picture(400, TerminalSize{120, 55, 1200, 990}, 7);
     std::size_t bytes = 0;

@@ -67,7 +67,7 @@ void append_color(std::string* out, bool foreground, const unsigned char* p, boo
 
 }  // namespace
 
-std::string encode_kitty(const Rgb& picture) {
+std::string encode_kitty(const RgbPicture& picture) {
     std::string base64;
     append_base64(&base64, picture.bytes.data(), picture.bytes.size());
     std::string out;
@@ -105,7 +105,7 @@ std::string encode_iterm2(const unsigned char* file, std::size_t size, int colum
     return out;
 }
 
-std::string encode_half_blocks(const Rgb& picture, bool full_color, bool unicode) {
+std::string encode_half_blocks(const RgbPicture& picture, bool full_color, bool unicode) {
     std::string out;
     const std::size_t w = static_cast<std::size_t>(picture.width);
     const int step = unicode ? 2 : 1;
@@ -128,7 +128,7 @@ std::string encode_half_blocks(const Rgb& picture, bool full_color, bool unicode
     return out;
 }
 
-std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned char* file, std::size_t file_size,
+std::string encode_picture(PictureWay way, const RgbPicture& picture, const unsigned char* file, std::size_t file_size,
                            Placement placement, bool unicode) {
     if (placement.columns <= 0 || placement.rows <= 0) return {};
     switch (way) {

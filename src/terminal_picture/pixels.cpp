@@ -30,7 +30,7 @@ std::vector<int> spans(int from, int to) {
 
 }  // namespace
 
-bool read_bmp(const unsigned char* data, std::size_t size, Rgb* out) {
+bool read_bmp(const unsigned char* data, std::size_t size, RgbPicture* out) {
     if (data == nullptr || size < HEADER_SIZE || data[0] != 'B' || data[1] != 'M') return false;
     const std::uint32_t offset = u32(data + 10);
     const std::int32_t width = static_cast<std::int32_t>(u32(data + 18));
@@ -56,8 +56,8 @@ bool read_bmp(const unsigned char* data, std::size_t size, Rgb* out) {
     return true;
 }
 
-Rgb scale_area(const Rgb& picture, int width, int height) {
-    Rgb scaled;
+RgbPicture scale_area(const RgbPicture& picture, int width, int height) {
+    RgbPicture scaled;
     if (width <= 0 || height <= 0 || picture.width <= 0 || picture.height <= 0) return scaled;
     scaled.width = width;
     scaled.height = height;

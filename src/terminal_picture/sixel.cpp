@@ -35,7 +35,7 @@ Part measure(const std::vector<std::uint32_t>& order, const unsigned char* rgb, 
 }
 
 // The register of each pixel, and the registers' colours.
-void choose_palette(const Rgb& picture, std::vector<unsigned char>* index, std::vector<std::array<int, 3>>* palette) {
+void choose_palette(const RgbPicture& picture, std::vector<unsigned char>* index, std::vector<std::array<int, 3>>* palette) {
     const std::size_t count = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     const unsigned char* rgb = picture.bytes.data();
     std::vector<std::uint32_t> order(count);
@@ -89,7 +89,7 @@ void append_run(std::string* out, char sixel, int length) {
 
 }  // namespace
 
-std::string encode_sixel(const Rgb& picture) {
+std::string encode_sixel(const RgbPicture& picture) {
     const int w = picture.width, h = picture.height;
     if (w <= 0 || h <= 0) return {};
     std::vector<unsigned char> index;

@@ -10,7 +10,7 @@
 // ---- pixels
 
 // Top row first; three bytes a pixel: red, green, blue.
-struct Rgb {
+struct RgbPicture {
     int width = 0;
     int height = 0;
     std::vector<unsigned char> bytes;
@@ -19,11 +19,11 @@ struct Rgb {
 // The pixels of an uncompressed 24-bit BMP file with its rows bottom-up,
 // padded to four bytes, as the program saves them. False for anything else,
 // or a file cut short.
-bool read_bmp(const unsigned char* data, std::size_t size, Rgb* out);
+bool read_bmp(const unsigned char* data, std::size_t size, RgbPicture* out);
 
 // The picture at another size, each new pixel the average of the old pixels
 // whose centres fall in its area (at least the one nearest it).
-Rgb scale_area(const Rgb& picture, int width, int height);
+RgbPicture scale_area(const RgbPicture& picture, int width, int height);
 
 // ---- what the terminal can do
 
@@ -116,7 +116,7 @@ Placement place_picture(int picture_side, TerminalSize size, int reserved_rows);
 // as for all the program's text. Empty for NONE or a placement with no cells.
 // `file` is the saved file itself, for the way that sends it as it is;
 // `unicode`: the terminal's character set has the half block.
-std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned char* file, std::size_t file_size,
+std::string encode_picture(PictureWay way, const RgbPicture& picture, const unsigned char* file, std::size_t file_size,
                            Placement placement, bool unicode);
 
 // What closes whatever the way's bytes may have left open when cut off
@@ -124,8 +124,8 @@ std::string encode_picture(PictureWay way, const Rgb& picture, const unsigned ch
 const char* cut_off_end(PictureWay way);
 
 // Each way alone, for the tests and the benchmark.
-std::string encode_kitty(const Rgb& picture);  // one pixel to a screen pixel
+std::string encode_kitty(const RgbPicture& picture);  // one pixel to a screen pixel
 std::string encode_iterm2(const unsigned char* file, std::size_t size, int columns, int rows);
-std::string encode_sixel(const Rgb& picture);                        // at its own size
+std::string encode_sixel(const RgbPicture& picture);                        // at its own size
 // A cell for 1 × 2 pixels; without `unicode` a cell for each pixel.
-std::string encode_half_blocks(const Rgb& picture, bool full_color, bool unicode);
+std::string encode_half_blocks(const RgbPicture& picture, bool full_color, bool unicode);

@@ -151,7 +151,7 @@ Cells decode_cells(const std::string& s) {
 
 // ---- pictures
 
-const unsigned char* pixel_at(const Rgb& p, int x, int y) {
+const unsigned char* pixel_at(const RgbPicture& p, int x, int y) {
     return &p.bytes[static_cast<std::size_t>((y * p.width + x) * 3)];
 }
 
@@ -163,7 +163,7 @@ std::vector<unsigned char> saved_bytes(int width, int height) {
 }
 
 // A picture the program grows, read back from the bytes it saves.
-Rgb grown_picture(std::int64_t seed, std::vector<unsigned char>* file = nullptr) {
+RgbPicture grown_picture(std::int64_t seed, std::vector<unsigned char>* file = nullptr) {
     setSeed(seed);
     clear_grid();
     completed_count = 0;
@@ -172,15 +172,15 @@ Rgb grown_picture(std::int64_t seed, std::vector<unsigned char>* file = nullptr)
     while (!image_full(GRID_WIDTH, GRID_HEIGHT)) grow_batch(GRID_WIDTH, GRID_HEIGHT);
     testing::internal::GetCapturedStdout();
     const std::vector<unsigned char> bytes = saved_bytes(GRID_WIDTH, GRID_HEIGHT);
-    Rgb picture;
+    RgbPicture picture;
     EXPECT_TRUE(read_bmp(bytes.data(), bytes.size(), &picture));
     if (file != nullptr) *file = bytes;
     return picture;
 }
 
 // Blocks of one colour each, `bw` × `bh` pixels, every block another colour.
-Rgb blocks(int width, int height, int bw, int bh) {
-    Rgb p{width, height, std::vector<unsigned char>(static_cast<std::size_t>(width * height * 3))};
+RgbPicture blocks(int width, int height, int bw, int bh) {
+    RgbPicture p{width, height, std::vector<unsigned char>(static_cast<std::size_t>(width * height * 3))};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int b = (y / bh) * 131 + (x / bw) * 71;
@@ -196,7 +196,7 @@ TEST(TerminalPicture, ReadsBackWhatTheProgramSaves) {
         for (int y = 0; y < 7; ++y)
             for (int x = 0; x < width; ++x) *get_pixel(x, y) = Pixel{{std::uint8_t(x), std::uint8_t(y * 30), std::uint8_t(x ^ y)}};
         const std::vector<unsigned char> file = saved_bytes(width, 7);
-        Rgb picture;
+        RgbPicture picture;
         ASSERT_TRUE(read_bmp(file.data(), file.size(), &picture)) << width;
         ASSERT_EQ(picture.width, width);
         ASSERT_EQ(picture.height, 7);
@@ -224,27 +224,27 @@ TEST(TerminalPicture, RefusesWhatIsNoPictureOfItsKind) {
     for (const auto& c : cases) {
         std::vector<unsigned char> bad(file.begin(), file.begin() + static_cast<long>(c.keep));
         bad[c.at] = c.value;
-        Rgb picture;
+        RgbPicture picture;
         EXPECT_FALSE(read_bmp(bad.data(), bad.size(), &picture)) << c.what;
     }
 }
 
 TEST(TerminalPicture, ScalingAveragesEachArea) {
     // 2 × 2 blocks halved: every new pixel is one block's colour.
-    const Rgb halved = scale_area(blocks(400, 400, 2, 2), 200, 200);
+    const RgbPicture halved = scale_area(blocks(400, 400, 2, 2), 200, 200);
     EXPECT_EQ(halved.bytes, blocks(200, 200, 1, 1).bytes);
     // Three pixels of 0, 30 and 90 into one: their mean; one into three: itself.
-    Rgb line{3, 1, {0, 0, 0, 30, 30, 30, 90, 90, 90}};
+    RgbPicture line{3, 1, {0, 0, 0, 30, 30, 30, 90, 90, 90}};
     EXPECT_EQ(scale_area(line, 1, 1).bytes, (std::vector<unsigned char>{40, 40, 40}));
-    const Rgb grown = scale_area(Rgb{1, 1, {7, 8, 9}}, 3, 2);
+    const RgbPicture grown = scale_area(RgbPicture{1, 1, {7, 8, 9}}, 3, 2);
     for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
     // More white pixels into one than a 32-bit sum of 255s holds: still white.
-    const Rgb white{4200, 4200, std::vector<unsigned char>(4200u * 4200u * 3u, 255)};
+    const RgbPicture white{4200, 4200, std::vector<unsigned char>(4200u * 4200u * 3u, 255)};
     EXPECT_EQ(scale_area(white, 1, 1).bytes, (std::vector<unsigned char>{255, 255, 255}));
 }
 
 TEST(TerminalPicture, KittyChunksDecodeToThePixels) {
-    const Rgb picture = grown_picture(11);
+    const RgbPicture picture = grown_picture(11);
     const KittyImage image = decode_kitty(encode_kitty(picture));
     ASSERT_GT(image.keys.size(), 1u);
     EXPECT_EQ(image.keys[0].at("a"), "T");
@@ -276,7 +276,7 @@ TEST(TerminalPicture, SixelDecodesToThePictureWithinItsColourError) {
     // of tens of thousands leave about 9 of 255 on average. A picture of
     // fewer colours than registers: only the rounding to percent.
     const struct {
-        Rgb picture;
+        RgbPicture picture;
         double mean_error, max_error;
     } cases[] = {{scale_area(grown_picture(13), 299, 299), 10.0, 64.0}, {blocks(60, 45, 15, 9), 1.0, 1.0}};
     for (const auto& c : cases) {
@@ -313,7 +313,7 @@ int distance2(const std::vector<int>& a, const unsigned char* b) {
 
 TEST(TerminalPicture, HalfBlocksShowTheAreaAverages) {
     // 400 × 400 in blocks of 10 × 5: each pixel of 40 × 80 is one block, and so its area's average.
-    const Rgb picture = blocks(400, 400, 10, 5), expected = blocks(40, 80, 1, 1);
+    const RgbPicture picture = blocks(400, 400, 10, 5), expected = blocks(40, 80, 1, 1);
     for (bool full_color : {true, false}) {
         const Cells cells = decode_cells(encode_half_blocks(scale_area(picture, 40, 80), full_color, true));
         ASSERT_EQ(cells.size(), 40u);

@@ -161,7 +161,7 @@ void show_picture_in_terminal(const char* file) {
     poll_terminal_input();  // an answer that came since the last key poll
     const TerminalSize size = with_answered_pixels(terminal_size(), answers);
     const PictureWay way = choose_way(names, answers, size);
-    Rgb picture;
+    RgbPicture picture;
     if (way == PictureWay::NONE || !read_bmp(kept_bytes.data(), kept_bytes.size(), &picture)) return;
     const Placement place = place_picture(std::min(picture.width, picture.height), size, RESERVED_ROWS);
     const std::string bytes = encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place,
