@@ -151,7 +151,7 @@ std::string encode_picture(PictureWay way, const RgbPicture& picture, const unsi
     return {};
 }
 
-const char* cut_off_end(PictureWay way) {
+const char* closing_for_cut_picture(PictureWay way) {
     switch (way) {
         case PictureWay::KITTY:
             // The escape ended, then an empty last chunk: a transfer left

@@ -121,7 +121,7 @@ std::string encode_picture(PictureWay way, const RgbPicture& picture, const unsi
 
 // What closes whatever the way's bytes may have left open when cut off
 // anywhere: the string and the colours. Harmless where nothing is open.
-const char* cut_off_end(PictureWay way);
+const char* closing_for_cut_picture(PictureWay way);
 
 // Each way alone, for the tests and the benchmark.
 std::string encode_kitty(const RgbPicture& picture);  // one pixel to a screen pixel

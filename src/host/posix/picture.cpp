@@ -88,11 +88,11 @@ void write_picture(const std::string& bytes, PictureWay way) {
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_BLOCK, &stop, &old);
-    picture_end = cut_off_end(way);
+    picture_closing = closing_for_cut_picture(way);
     line_started = 1;
     const bool written = sys_write_all(tty_fd, bytes.data(), bytes.size());
     const int error = errno;
-    picture_end = nullptr;
+    picture_closing = nullptr;
     line_started = 0;
     sigprocmask(SIG_SETMASK, &old, nullptr);
     if (!written) {

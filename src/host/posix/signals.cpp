@@ -18,7 +18,7 @@ termios saved_settings;
 volatile sig_atomic_t saved_valid = 0;
 volatile sig_atomic_t raw_active = 0;
 volatile sig_atomic_t line_started = 0;
-const char* volatile picture_end = nullptr;
+const char* volatile picture_closing = nullptr;
 char temp_name[TEMP_NAME_SIZE];
 volatile sig_atomic_t temp_name_set = 0;
 Answers answers;
@@ -95,7 +95,7 @@ void on_ending_signal(int sig) {
         const int flags = fcntl(tty_fd, F_GETFL);
         if (flags >= 0) fcntl(tty_fd, F_SETFL, flags | O_NONBLOCK);
     }
-    if (const char* end = picture_end)  // a picture cut off: the terminal would swallow all that follows
+    if (const char* end = picture_closing)  // a picture cut off: the terminal would swallow all that follows
         write_awhile(end, strlen(end), &write_ms_left);
     const int was_raw = raw_active;
     if (was_raw) await_answers();  // still raw: an answer read now is neither echoed nor left for the shell

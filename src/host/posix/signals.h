@@ -27,7 +27,7 @@ extern volatile sig_atomic_t line_started;
 
 // While a picture is written to the terminal: what ends a string it may have
 // left open, and resets its colours.
-extern const char* volatile picture_end;
+extern const char* volatile picture_closing;
 
 // The terminal's answers to the questions sent, picked out of the key input,
 // and the rounds of questions, each closed by its device attributes answer;
