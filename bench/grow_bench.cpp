@@ -99,7 +99,8 @@ void picture_floor(benchmark::State& state) {
         int left = PAIR_DRAWS;
         std::int32_t x = 0, y = 0;
         std::uint64_t generator = take_state();
-        draw_pair_while(&generator, GRID_WIDTH, GRID_HEIGHT, &x, &y, [&left](std::int32_t, std::int32_t) { return --left > 0; });
+        draw_pair_while(&generator, GRID_WIDTH, GRID_HEIGHT, &x, &y,
+                        [&left](std::int32_t, std::int32_t) { return --left > 0; });
         put_state(generator);
         std::int32_t sum = x + y;
         for (int i = 0; i < OTHER_STEPS; ++i) sum += next(31);

@@ -22,7 +22,8 @@ std::int32_t next(int bits) {
 }
 
 std::int32_t next_int_max(std::int32_t bound) {
-    if ((bound & -bound) == bound) return static_cast<std::int32_t>((static_cast<std::int64_t>(bound) * next(31)) >> 31);
+    if ((bound & -bound) == bound)
+        return static_cast<std::int32_t>((static_cast<std::int64_t>(bound) * next(31)) >> 31);
     std::int32_t r, v;
     do {
         r = next(31);

@@ -54,8 +54,8 @@ termios cooked_settings() {
     t.c_oflag = OPOST | ONLCR;
     t.c_cflag = CREAD | CS8 | HUPCL;
     t.c_lflag = ISIG | ICANON | IEXTEN | ECHO | ECHOE | ECHOK | ECHOCTL | ECHOKE;
-    const cc_t cc[][2] = {{VINTR, 3}, {VQUIT, 28}, {VERASE, 127}, {VKILL, 21}, {VEOF, 4},
-                          {VSTART, 17}, {VSTOP, 19}, {VSUSP, 26}, {VMIN, 1}, {VTIME, 0}};
+    const cc_t cc[][2] = {{VINTR, 3},   {VQUIT, 28}, {VERASE, 127}, {VKILL, 21}, {VEOF, 4},
+                          {VSTART, 17}, {VSTOP, 19}, {VSUSP, 26},   {VMIN, 1},   {VTIME, 0}};
     for (const auto& c : cc) t.c_cc[c[0]] = c[1];
     cfsetispeed(&t, B38400);
     cfsetospeed(&t, B38400);
@@ -99,7 +99,8 @@ bool wait_for(PtyProcess& p, const std::string& text, int timeout_ms, std::size_
         if (p.output.find(text, from) != std::string::npos) return true;
         const long long left = end - now_ms();
         if (left <= 0) return false;
-        if (!read_some(p, static_cast<int>(left < 50 ? left : 50))) return p.output.find(text, from) != std::string::npos;
+        if (!read_some(p, static_cast<int>(left < 50 ? left : 50)))
+            return p.output.find(text, from) != std::string::npos;
     }
 }
 
@@ -193,10 +194,14 @@ std::vector<int> shown_codes(const std::string& output) {
     std::vector<int> codes;
     long before = -1;
     for (long point : code_points(output)) {
-        if (point == '\n' && before == '\r') codes.back() = '\n';  // "\r\n" is one line end
-        else if (point >= 0x2400 && point < 0x2420) codes.push_back(static_cast<int>(point - 0x2400));
-        else if (point == 0x2421) codes.push_back(127);
-        else codes.push_back(static_cast<int>(point));
+        if (point == '\n' && before == '\r')
+            codes.back() = '\n';  // "\r\n" is one line end
+        else if (point >= 0x2400 && point < 0x2420)
+            codes.push_back(static_cast<int>(point - 0x2400));
+        else if (point == 0x2421)
+            codes.push_back(127);
+        else
+            codes.push_back(static_cast<int>(point));
         before = point;
     }
     return codes;

@@ -23,8 +23,7 @@ extern std::int32_t locii;            // of those, the ones that started a new r
 
 // The cell at (x, y), or null when either coordinate is outside 0 .. 399.
 inline Pixel* get_pixel(std::int32_t x, std::int32_t y) {
-    if (static_cast<std::uint32_t>(x) >= GRID_WIDTH || static_cast<std::uint32_t>(y) >= GRID_HEIGHT)
-        return nullptr;
+    if (static_cast<std::uint32_t>(x) >= GRID_WIDTH || static_cast<std::uint32_t>(y) >= GRID_HEIGHT) return nullptr;
     return &image_grid[y][x];
 }
 

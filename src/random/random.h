@@ -28,8 +28,8 @@ std::int32_t nextIntMax(std::uint64_t* state, std::int32_t bound);
 // taken(x, y) is true: the same values and steps as that loop. The growth
 // engine spends most of its time here, picking cells late in a picture.
 template <typename Taken>
-void draw_pair_while(std::uint64_t* state, std::int32_t bound_x, std::int32_t bound_y, std::int32_t* x,
-                     std::int32_t* y, Taken taken);
+void draw_pair_while(std::uint64_t* state, std::int32_t bound_x, std::int32_t bound_y, std::int32_t* x, std::int32_t* y,
+                     Taken taken);
 
 // ---- inline definitions: the growth engine draws millions of times a picture
 

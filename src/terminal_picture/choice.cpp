@@ -43,7 +43,7 @@ struct NamedTerminal {
     Speaks speaks;
 };
 constexpr NamedTerminal NAMED_TERMINALS[] = {
-    {"kitty", Speaks::KITTY}, {"ghostty", Speaks::KITTY}, {"Konsole", Speaks::KITTY},
+    {"kitty", Speaks::KITTY},    {"ghostty", Speaks::KITTY}, {"Konsole", Speaks::KITTY},
     {"WezTerm", Speaks::ITERM2}, {"iTerm2", Speaks::ITERM2},
 };
 
@@ -52,7 +52,8 @@ Speaks speaks(const char* name) {
         const std::size_t n = std::strlen(t.name);
         bool same = std::strlen(name) >= n;
         for (std::size_t i = 0; same && i < n; ++i)
-            same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(t.name[i]));
+            same = std::tolower(static_cast<unsigned char>(name[i])) ==
+                   std::tolower(static_cast<unsigned char>(t.name[i]));
         if (same && (name[n] == '\0' || name[n] == ' ' || name[n] == '(')) return t.speaks;
     }
     return Speaks::NOTHING_SURE;

@@ -18,7 +18,8 @@ void append_base64(std::string* out, const unsigned char* data, std::size_t size
         out->append(four, 4);
     }
     if (i < size) {
-        const unsigned v = static_cast<unsigned>(data[i]) << 16 | (i + 1 < size ? static_cast<unsigned>(data[i + 1]) << 8 : 0u);
+        const unsigned v =
+            static_cast<unsigned>(data[i]) << 16 | (i + 1 < size ? static_cast<unsigned>(data[i + 1]) << 8 : 0u);
         const char four[4] = {DIGITS[v >> 18], DIGITS[(v >> 12) & 63], i + 1 < size ? DIGITS[(v >> 6) & 63] : '=', '='};
         out->append(four, 4);
     }

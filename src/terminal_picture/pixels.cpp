@@ -34,7 +34,8 @@ bool read_bmp(const unsigned char* data, std::size_t size, RgbPicture* out) {
     if (data == nullptr || size < HEADER_SIZE || data[0] != 'B' || data[1] != 'M') return false;
     const std::uint32_t offset = u32(data + 10);
     const std::int32_t width = static_cast<std::int32_t>(u32(data + 18));
-    const std::int32_t height = static_cast<std::int32_t>(u32(data + 22));  // rows bottom-up, as the program writes them
+    const std::int32_t height =
+        static_cast<std::int32_t>(u32(data + 22));  // rows bottom-up, as the program writes them
     if (u32(data + 14) < 40 || u16(data + 26) != 1 || u16(data + 28) != 24 || u32(data + 30) != 0) return false;
     if (width <= 0 || width > LARGEST_SIDE || height <= 0 || height > LARGEST_SIDE) return false;
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
@@ -79,8 +80,10 @@ RgbPicture scale_area(const RgbPicture& picture, int width, int height) {
             // 64 bits: 2^28 pixels (a largest picture into one) of 255 would wrap 32.
             std::uint64_t sum[3] = {0, 0, 0};
             for (int sy = y0; sy < y1; ++sy) {
-                const unsigned char* from = &picture.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) +
-                                                            static_cast<std::size_t>(x0)) * 3];
+                const unsigned char* from =
+                    &picture.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) +
+                                    static_cast<std::size_t>(x0)) *
+                                   3];
                 for (int sx = x0; sx < x1; ++sx, from += 3) {
                     sum[0] += from[0];
                     sum[1] += from[1];

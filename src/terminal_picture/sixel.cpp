@@ -35,7 +35,8 @@ Part measure(const std::vector<std::uint32_t>& order, const unsigned char* rgb, 
 }
 
 // The register of each pixel, and the registers' colours.
-void choose_palette(const RgbPicture& picture, std::vector<unsigned char>* index, std::vector<std::array<int, 3>>* palette) {
+void choose_palette(const RgbPicture& picture, std::vector<unsigned char>* index,
+                    std::vector<std::array<int, 3>>* palette) {
     const std::size_t count = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     const unsigned char* rgb = picture.bytes.data();
     std::vector<std::uint32_t> order(count);
@@ -51,7 +52,8 @@ void choose_palette(const RgbPicture& picture, std::vector<unsigned char>* index
         if (widest->range <= 0) break;
         const Part part = *widest;
         const std::size_t middle = part.begin + (part.end - part.begin) / 2;
-        std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(part.begin), order.begin() + static_cast<std::ptrdiff_t>(middle),
+        std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(part.begin),
+                         order.begin() + static_cast<std::ptrdiff_t>(middle),
                          order.begin() + static_cast<std::ptrdiff_t>(part.end), [&](std::uint32_t a, std::uint32_t b) {
                              return rgb[3 * static_cast<std::size_t>(a) + static_cast<std::size_t>(part.channel)] <
                                     rgb[3 * static_cast<std::size_t>(b) + static_cast<std::size_t>(part.channel)];
@@ -124,7 +126,8 @@ std::string encode_sixel(const RgbPicture& picture) {
             const unsigned char* row = &index[static_cast<std::size_t>(top + dy) * static_cast<std::size_t>(w)];
             for (int x = 0; x < w; ++x) {
                 const int r = row[x];
-                unsigned char& b = bits[static_cast<std::size_t>(r) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+                unsigned char& b =
+                    bits[static_cast<std::size_t>(r) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
                 if (!in_band[static_cast<std::size_t>(r)]) {
                     in_band[static_cast<std::size_t>(r)] = 1;
                     present.push_back(r);

@@ -52,7 +52,7 @@ struct Answers {
     char name[64] = {};         // the terminal's own name and version (XTVERSION), "" when not said
     int cell_width = 0;         // a cell's pixels (ESC [ 16 t), 0 when not said
     int cell_height = 0;
-    int graphics_width = 0;     // the pixels a sixel picture may cover (XTSMGRAPHICS), 0 when not said
+    int graphics_width = 0;  // the pixels a sixel picture may cover (XTSMGRAPHICS), 0 when not said
     int graphics_height = 0;
     // Where the scan stands inside a possible answer.
     int state = 0;
@@ -84,7 +84,7 @@ std::string second_questions(const TerminalNames& names, const Answers& answers,
 struct TerminalSize {
     int columns = 0;
     int rows = 0;
-    int width_px = 0;   // of the text area; 0 when the terminal does not say
+    int width_px = 0;  // of the text area; 0 when the terminal does not say
     int height_px = 0;
 };
 
@@ -126,6 +126,6 @@ const char* closing_for_cut_picture(PictureWay way);
 // Each way alone, for the tests and the benchmark.
 std::string encode_kitty(const RgbPicture& picture);  // one pixel to a screen pixel
 std::string encode_iterm2(const unsigned char* file, std::size_t size, int columns, int rows);
-std::string encode_sixel(const RgbPicture& picture);                        // at its own size
+std::string encode_sixel(const RgbPicture& picture);  // at its own size
 // A cell for 1 × 2 pixels; without `unicode` a cell for each pixel.
 std::string encode_half_blocks(const RgbPicture& picture, bool full_color, bool unicode);

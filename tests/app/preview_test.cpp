@@ -28,7 +28,8 @@ TEST(Preview, ShowsTheTopLeftEightyByFiftyCorner) {
         UTF8_TERMINAL));
     ASSERT_EQ(codes.size(), 50u * 81u + 1u);
     for (int y = 0; y < 50; ++y) {
-        for (int x = 0; x < 80; ++x) ASSERT_EQ(codes[static_cast<std::size_t>(y * 81 + x)], 32 + (x + y) % 90) << x << "," << y;
+        for (int x = 0; x < 80; ++x)
+            ASSERT_EQ(codes[static_cast<std::size_t>(y * 81 + x)], 32 + (x + y) % 90) << x << "," << y;
         ASSERT_EQ(codes[static_cast<std::size_t>(y * 81 + 80)], '\n') << "end of row " << y;
     }
     EXPECT_EQ(codes.back(), '\n');

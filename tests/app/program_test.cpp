@@ -69,8 +69,8 @@ protected:
 
     std::string launches_path() const { return root_ + "/launches"; }
     std::vector<std::string> env() const {
-        return {"LANG=C.UTF-8", "LC_ALL", "LC_CTYPE", "DISPLAY=:99", "WAYLAND_DISPLAY",
-                "PATH=" + root_ + "/bin:/usr/bin:/bin"};
+        return {"LANG=C.UTF-8", "LC_ALL",          "LC_CTYPE",
+                "DISPLAY=:99",  "WAYLAND_DISPLAY", "PATH=" + root_ + "/bin:/usr/bin:/bin"};
     }
 
     void start(const std::vector<std::string>& argv = {PIXELGROW}, const std::vector<std::string>& more_env = {}) {
@@ -162,7 +162,8 @@ testing::AssertionResult ends_with_preview(const std::string& text) {
 TEST_F(ProgramTest, WithNoKeyAPictureGrowsIsSavedAndOpened) {
     start();
     int locii = 0, loops = 0;
-    ASSERT_TRUE(wait_summary(0, &locii, &loops)) << p_.output.substr(p_.output.size() > 3000 ? p_.output.size() - 3000 : 0);
+    ASSERT_TRUE(wait_summary(0, &locii, &loops))
+        << p_.output.substr(p_.output.size() > 3000 ? p_.output.size() - 3000 : 0);
     EXPECT_GE(loops, 320);
     EXPECT_GT(locii, 0);
     const std::string& out = p_.output;
@@ -178,7 +179,7 @@ TEST_F(ProgramTest, WithNoKeyAPictureGrowsIsSavedAndOpened) {
     EXPECT_EQ(out.substr(said + success.size() + name.size(), 13), ".\r\n\r\nlocii = ");
     EXPECT_EQ(out.substr(out.size() - MENU.size()), MENU);
 
-    struct stat st{};
+    struct stat st = {};
     ASSERT_EQ(stat((work_ + "/" + name).c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 480054);
     EXPECT_EQ(files(), std::vector<std::string>{name});
@@ -318,7 +319,8 @@ TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
     std::string out;
     auto summaries = [&] {
         std::size_t count = 0;
-        for (std::size_t at = out.find("\nlocii = "); at != std::string::npos; at = out.find("\nlocii = ", at + 1)) ++count;
+        for (std::size_t at = out.find("\nlocii = "); at != std::string::npos; at = out.find("\nlocii = ", at + 1))
+            ++count;
         return count;
     };
     for (int waited = 0; waited < 2 * PICTURE_MS && summaries() < 2; waited += 50) {
@@ -362,7 +364,7 @@ TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
     }
     EXPECT_NE(names[0], names[1]);
     for (const std::string& name : names) {
-        struct stat st{};
+        struct stat st = {};
         EXPECT_EQ(stat((work_ + "/" + name).c_str(), &st), 0) << name;
         EXPECT_EQ(st.st_size, 480054);
     }
@@ -438,7 +440,8 @@ TEST_F(ProgramTest, InTheCLocaleEveryPreviewRowIsEightyCells) {
     for (int y = 0; y < 50; ++y) {
         const std::string row = rows.substr(static_cast<std::size_t>(y) * 82, 82);
         EXPECT_EQ(row.substr(80), "\r\n") << "row " << y;
-        for (char c : row.substr(0, 80)) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "row " << y << ": " << testing::PrintToString(row);
+        for (char c : row.substr(0, 80))
+            ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "row " << y << ": " << testing::PrintToString(row);
     }
     EXPECT_EQ(rows.substr(rows_size - 2), "\r\n");
     send_keys(p_, "q");
@@ -511,7 +514,8 @@ TEST_F(ProgramTest, EndedWhileThePictureIsFlushedToDiskItLeavesNothing) {
         }
         if (!temporary) read_for(p_, 10);
     }
-    ASSERT_TRUE(temporary) << "no picture was being flushed: " << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
+    ASSERT_TRUE(temporary) << "no picture was being flushed: "
+                           << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
     const auto sent = std::chrono::steady_clock::now();
     kill(std::atoi(read_file(pid_file).c_str()), SIGTERM);
     const int status = wait_exit(p_, 20000);
@@ -654,6 +658,8 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         std::string asked;         // the questions, in order
         std::string begins, ends;  // the picture's bytes; "" when none
         int block_rows;            // rows of half blocks, 0 for none
+        // A table, one terminal to a row.
+        // clang-format off
     } cases[] = {
         {"kitty", {{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {DEVICE_ATTRIBUTES, "\x1b[?62;c"}}, KITTY_9X20},
          KITTY_QUERY + NAME_QUERY + DEVICE_ATTRIBUTES, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
@@ -688,6 +694,7 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
          ROW_END, 25},
         {"dumb", {{"TERM=dumb"}, {}}, "", "", "", 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         show(c.terminal);
@@ -715,7 +722,8 @@ TEST_F(PictureTest, WithADesktopTheViewerOpensItAndTheTerminalIsAskedNothing) {
 }
 
 TEST_F(PictureTest, WithStandardOutputRedirectedThePictureStillGoesToTheTerminalOnly) {
-    open({{"TERM=xterm-256color", "COLORTERM=truecolor"}, {}}, {"/bin/sh", "-c", std::string("exec ") + PIXELGROW + " > out.txt"});
+    open({{"TERM=xterm-256color", "COLORTERM=truecolor"}, {}},
+         {"/bin/sh", "-c", std::string("exec ") + PIXELGROW + " > out.txt"});
     ASSERT_TRUE(wait_for(p_, ROW_END, PICTURE_MS)) << p_.output;  // the first row of cells
     send_keys(p_, "q");
     EXPECT_EQ(wait_exit(p_, 10000), 0);
@@ -756,7 +764,8 @@ TEST_F(PictureTest, ASwappedFileIsNeverReadBack) {
         const std::string path = work_ + "/" + name;
         ASSERT_EQ(unlink(path.c_str()), 0);
         ASSERT_TRUE(c.swap(path));
-        ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", 10000)) << p_.output.substr(p_.output.size() > 300 ? p_.output.size() - 300 : 0);
+        ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", 10000))
+            << p_.output.substr(p_.output.size() > 300 ? p_.output.size() - 300 : 0);
         EXPECT_EQ(rows_in(p_.output.substr(p_.output.find(SUCCESS))), 25) << "the picture saved";
         quit();
         clear_work();
@@ -770,9 +779,15 @@ TEST_F(PictureTest, ALateAnswerIsNotLeftForTheShell) {
         const char* what;
         std::function<void()> end;
     } ways[] = {
-        {"q", [this] { send_during_growth("q"); ASSERT_TRUE(summary_shown()); send_keys(p_, "q"); }},
+        {"q",
+         [this] {
+             send_during_growth("q");
+             ASSERT_TRUE(summary_shown());
+             send_keys(p_, "q");
+         }},
         {"Ctrl+C", [this] { send_during_growth("\x03"); }},
-        {"SIGTERM", [this] {
+        {"SIGTERM",
+         [this] {
              ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
              ASSERT_EQ(kill(std::atoi(read_file(pid_path()).c_str()), SIGTERM), 0);
          }},
@@ -817,7 +832,8 @@ TEST_F(PictureTest, AnEndingSignalEndsTheProgramWhenTheTerminalStopsReading) {
         kill(p_.pid, sig);
         int status = 0;
         const auto sent = std::chrono::steady_clock::now();
-        while (waitpid(p_.pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
+        while (waitpid(p_.pid, &status, WNOHANG) == 0 &&
+               std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const auto took = std::chrono::steady_clock::now() - sent;
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;

@@ -134,7 +134,8 @@ TEST(BmpBytes, RowsOfEveryWidthArePaddedToFourBytes) {
             const std::size_t start = 54 + static_cast<std::size_t>((2 - y) * row);  // bottom row first
             const Pixel* last = get_pixel(width - 1, y);
             EXPECT_EQ(b[start + static_cast<std::size_t>(width - 1) * 3], last->channel[2]);
-            for (std::size_t pad = start + static_cast<std::size_t>(width) * 3; pad < start + static_cast<std::size_t>(row); ++pad)
+            for (std::size_t pad = start + static_cast<std::size_t>(width) * 3;
+                 pad < start + static_cast<std::size_t>(row); ++pad)
                 EXPECT_EQ(b[pad], 0) << "row " << y;
         }
     }
@@ -143,7 +144,8 @@ TEST(BmpBytes, RowsOfEveryWidthArePaddedToFourBytes) {
 TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
     const char* reader = "/usr/bin/python3";
     if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) {
-        if (std::getenv("PIXELGROW_REQUIRE_IMAGE_READER") != nullptr) FAIL() << "Pillow for /usr/bin/python3 is missing";
+        if (std::getenv("PIXELGROW_REQUIRE_IMAGE_READER") != nullptr)
+            FAIL() << "Pillow for /usr/bin/python3 is missing";
         GTEST_SKIP() << "no image reader here (Debian package python3-pil)";
     }
     fill_pattern();
@@ -152,10 +154,11 @@ TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
     write_and_capture(&result, name);
     ASSERT_EQ(result, 1);
     // The reader turns the file into raw RGB rows from the top.
-    const std::string command = std::string(reader) +
-                                " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-                                "print(im.format, im.size, im.mode); open(\"pixels.rgb\", \"wb\").write(im.convert(\"RGB\").tobytes())' " +
-                                name + " > reader.txt";
+    const std::string command =
+        std::string(reader) +
+        " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+        "print(im.format, im.size, im.mode); open(\"pixels.rgb\", \"wb\").write(im.convert(\"RGB\").tobytes())' " +
+        name + " > reader.txt";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(read_file("reader.txt"), "BMP (400, 400) RGB\n");
     const std::vector<unsigned char> rgb = read_bytes("pixels.rgb");
@@ -179,7 +182,7 @@ TEST_F(BmpTest, ALinkUnderTheNameIsReplacedNotFollowed) {
     write_and_capture(&result, name);
     umask(old_mask);
     ASSERT_EQ(result, 1);
-    struct stat st{};
+    struct stat st = {};
     ASSERT_EQ(lstat(name, &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0644u);  // a new file's usual permissions
@@ -223,14 +226,14 @@ TEST_F(BmpTest, AWriteThatFailsPartWayLeavesNoFile) {
 // Each call that can fail on the way to the disk, made to fail once: the
 // write is reported as failed and nothing is left in the directory.
 int failing_fsync_file(int fd) {
-    struct stat st{};
+    struct stat st = {};
     fstat(fd, &st);
     if (S_ISDIR(st.st_mode)) return SYS_REAL.fsync(fd);
     errno = EIO;
     return -1;
 }
 int failing_fsync_directory(int fd) {
-    struct stat st{};
+    struct stat st = {};
     fstat(fd, &st);
     if (!S_ISDIR(st.st_mode)) return SYS_REAL.fsync(fd);
     errno = EIO;

@@ -6,9 +6,7 @@
 
 namespace {
 
-void fill_grid(std::uint8_t value) {
-    std::memset(image_grid, value, sizeof image_grid);
-}
+void fill_grid(std::uint8_t value) { std::memset(image_grid, value, sizeof image_grid); }
 
 TEST(Grid, GetPixelAddressesRowMajorCellsAndRejectsOutside) {
     const auto* base = reinterpret_cast<const std::uint8_t*>(image_grid);

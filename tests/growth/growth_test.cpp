@@ -71,8 +71,8 @@ TEST(Growth, NeighbourDirectionsRunClockwiseFromUpperRight) {
 TEST(Growth, NeighbourSearchStartsAtTheDrawnDirection) {
     // After setSeed(0) the first direction drawn is 5 (left), the next 6.
     start_picture();
-    *get_pixel(99, 50) = Pixel{{1, 2, 3}};  // left
-    *get_pixel(99, 49) = Pixel{{4, 5, 6}};  // upper left
+    *get_pixel(99, 50) = Pixel{{1, 2, 3}};   // left
+    *get_pixel(99, 49) = Pixel{{4, 5, 6}};   // upper left
     *get_pixel(101, 50) = Pixel{{7, 8, 9}};  // right
     setSeed(0);
     EXPECT_EQ(find_colored_neighbor(100, 50), get_pixel(99, 50));

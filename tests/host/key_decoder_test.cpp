@@ -41,7 +41,8 @@ std::vector<int> decode_all(const std::string& text, std::size_t piece = 0) {
 
 KeyDecode decode(const std::string& text, bool more) {
     KeyDecoder decoder;
-    return decode_key(&decoder, reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()), more);
+    return decode_key(&decoder, reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()),
+                      more);
 }
 
 struct Case {
@@ -54,6 +55,8 @@ TEST(KeyDecoder, KeysWithoutACharacterFromEachTerminalFamily) {
     const std::vector<int> home{224, 71}, end{224, 79}, page_up{224, 73}, page_down{224, 81};
     const std::vector<int> insert{224, 82}, del{224, 83};
     auto f = [](int n) { return n <= 10 ? std::vector<int>{0, 58 + n} : std::vector<int>{224, n == 11 ? 133 : 134}; };
+    // A table, several sequences to a row.
+    // clang-format off
     const Case cases[] = {
         // xterm, normal and application cursor modes
         {"\x1b[A", up}, {"\x1b[B", down}, {"\x1b[C", right}, {"\x1b[D", left},
@@ -77,6 +80,7 @@ TEST(KeyDecoder, KeysWithoutACharacterFromEachTerminalFamily) {
         // keypad in application mode
         {"\x1bOM", {13}}, {"\x1bOp", {'0'}}, {"\x1bOy", {'9'}}, {"\x1bOk", {'+'}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const std::string bytes = c.bytes;
         const KeyDecode key = decode(bytes, true);
@@ -91,11 +95,12 @@ TEST(KeyDecoder, CharacterKeys) {
     EXPECT_EQ(decode_all("\xc3\xa9\xe2\x82\xac"), (std::vector<int>{0xE9, 0x20AC}));  // one key per character
     // A character parted between two reads (a full read buffer) is still one key.
     for (std::size_t piece : {1u, 2u, 3u})
-        EXPECT_EQ(decode_all("a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", piece), (std::vector<int>{'a', 0xE9, 0x20AC, 0x1F600}))
+        EXPECT_EQ(decode_all("a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", piece),
+                  (std::vector<int>{'a', 0xE9, 0x20AC, 0x1F600}))
             << piece;
     EXPECT_EQ(decode_all("\xe2\x82"), (std::vector<int>{0xE2, 0x82}));  // never finished: the bytes themselves
-    EXPECT_EQ(decode_all("\xe9x"), (std::vector<int>{0xE9, 'x'}));  // a Latin-1 byte stays itself
-    EXPECT_EQ(decode_all("\x1bx"), (std::vector<int>{'x'}));         // Alt+x
+    EXPECT_EQ(decode_all("\xe9x"), (std::vector<int>{0xE9, 'x'}));      // a Latin-1 byte stays itself
+    EXPECT_EQ(decode_all("\x1bx"), (std::vector<int>{'x'}));            // Alt+x
 }
 
 TEST(KeyDecoder, LoneEscapeWaitsThenSettles) {
@@ -141,14 +146,13 @@ TEST(KeyDecoder, EveryKeyInEveryForm) {
     };
     const std::vector<int> up{224, 72}, down{224, 80}, right{224, 77}, left{224, 75}, home{224, 71}, end{224, 79};
     auto f = [](int n) { return std::vector<int>{0, 58 + n}; };
-    const Key letters[] = {{"A", up},   {"B", down}, {"C", right}, {"D", left}, {"a", up},   {"b", down},
-                           {"c", right}, {"d", left}, {"H", home},  {"F", end},  {"P", f(1)}, {"Q", f(2)},
-                           {"R", f(3)}, {"S", f(4)}, {"Z", {0, 15}}};
-    const Key numbers[] = {{"1", home},        {"7", home},        {"2", {224, 82}},   {"3", {224, 83}},
-                           {"4", end},         {"8", end},         {"5", {224, 73}},   {"6", {224, 81}},
-                           {"11", f(1)},       {"12", f(2)},       {"13", f(3)},       {"14", f(4)},
-                           {"15", f(5)},       {"17", f(6)},       {"18", f(7)},       {"19", f(8)},
-                           {"20", f(9)},       {"21", f(10)},      {"23", {224, 133}}, {"24", {224, 134}}};
+    const Key letters[] = {{"A", up},   {"B", down},  {"C", right}, {"D", left}, {"a", up},
+                           {"b", down}, {"c", right}, {"d", left},  {"H", home}, {"F", end},
+                           {"P", f(1)}, {"Q", f(2)},  {"R", f(3)},  {"S", f(4)}, {"Z", {0, 15}}};
+    const Key numbers[] = {{"1", home},  {"7", home},      {"2", {224, 82}}, {"3", {224, 83}},   {"4", end},
+                           {"8", end},   {"5", {224, 73}}, {"6", {224, 81}}, {"11", f(1)},       {"12", f(2)},
+                           {"13", f(3)}, {"14", f(4)},     {"15", f(5)},     {"17", f(6)},       {"18", f(7)},
+                           {"19", f(8)}, {"20", f(9)},     {"21", f(10)},    {"23", {224, 133}}, {"24", {224, 134}}};
     const std::string keypad = "Mjklmnopqrstuvwxy";
     const std::string keypad_codes = "\r*+,-./0123456789";
     struct Form {
@@ -157,7 +161,8 @@ TEST(KeyDecoder, EveryKeyInEveryForm) {
     };
     std::vector<Form> forms;
     for (const Key& k : letters)
-        for (const char* head : {"\x1b[", "\x1bO", "\x1b[1;5", "\x1b[1;2", "\x1bO5"}) forms.push_back({head + k.name, k.codes});
+        for (const char* head : {"\x1b[", "\x1bO", "\x1b[1;5", "\x1b[1;2", "\x1bO5"})
+            forms.push_back({head + k.name, k.codes});
     for (const Key& k : numbers)
         for (const char* tail : {"~", ";5~", ";2~", "$", "^", "@"}) forms.push_back({"\x1b[" + k.name + tail, k.codes});
     for (std::size_t i = 0; i < keypad.size(); ++i) forms.push_back({"\x1bO" + keypad.substr(i, 1), {keypad_codes[i]}});
@@ -217,7 +222,9 @@ TEST(KeyDecoder, RandomBytesNeverStallOrOverrun) {
         std::string bytes(1 + rng() % 24, '\0');
         for (char& c : bytes) {
             const unsigned pick = rng() % 4;  // lean towards the bytes sequences are made of
-            c = static_cast<char>(pick == 0 ? 0x1b : pick == 1 ? "[O;~0123456789ABCDPQ$^@<]\\"[rng() % 26] : rng() % 256);
+            c = static_cast<char>(pick == 0   ? 0x1b
+                                  : pick == 1 ? "[O;~0123456789ABCDPQ$^@<]\\"[rng() % 26]
+                                              : rng() % 256);
         }
         const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
         const int length = static_cast<int>(bytes.size());

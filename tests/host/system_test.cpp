@@ -53,7 +53,9 @@ private:
 std::string install_fake_opener(const std::string& dir) {
     const std::string script = dir + "/xdg-open";
     std::ofstream(script) << "#!/bin/sh\n"
-                             "out=\"" << dir << "/launched\"\n"
+                             "out=\""
+                          << dir
+                          << "/launched\"\n"
                              "fds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
                              "{ echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done;\n"
                              "  echo \"$fds\"; echo \"$$\"; } > \"$out.tmp\"\n"
@@ -170,9 +172,9 @@ TEST(WorkingDirectory, FitsOrIsEmpty) {
 void ignore_alarm(int) {}
 
 TEST(Clock, SleepLastsTheFullTimeAcrossSignals) {
-    struct sigaction action{};
+    struct sigaction action = {};
     action.sa_handler = ignore_alarm;
-    struct sigaction old{};
+    struct sigaction old = {};
     sigaction(SIGALRM, &action, &old);
     itimerval every_2ms{{0, 2000}, {0, 2000}};
     setitimer(ITIMER_REAL, &every_2ms, nullptr);
@@ -190,9 +192,10 @@ TEST(Clock, SleepLastsTheFullTimeAcrossSignals) {
 
 TEST(Clock, DifferencesHoldAcrossTheWrapOfTheMillisecondCount) {
     const std::int32_t max = INT32_MAX, min = INT32_MIN;
-    const std::int32_t pairs[][3] = {  // earlier, later, the difference
-        {0, 1500, 1500}, {max - 9, min + 30, 40}, {max, min, 1}, {-1, 0, 1}, {min + 5, min + 5, 0},
-        {max - 999, min + 999'000, 1'000'000},
+    const std::int32_t pairs[][3] = {
+        // earlier, later, the difference
+        {0, 1500, 1500}, {max - 9, min + 30, 40}, {max, min, 1},
+        {-1, 0, 1},      {min + 5, min + 5, 0},   {max - 999, min + 999'000, 1'000'000},
     };
     for (const auto& p : pairs) EXPECT_EQ(ms_between(p[0], p[1]), p[2]) << p[0] << " to " << p[1];
 }

@@ -105,8 +105,9 @@ TEST(Terminal, LongSequencesAndTerminalRepliesGiveNoKey) {
 TEST(Terminal, AnAnswerInSlowPiecesGivesNoKey) {
     for (const char* mode : {"read", "poll"}) {
         SCOPED_TRACE(mode);
-        PtyProcess p = spawn_in_pty({KEY_PROBE, mode}, {"LANG=C.UTF-8", "LC_ALL", "TERM=xterm", "DISPLAY", "WAYLAND_DISPLAY"},
-                                    "", cooked_settings());
+        PtyProcess p =
+            spawn_in_pty({KEY_PROBE, mode}, {"LANG=C.UTF-8", "LC_ALL", "TERM=xterm", "DISPLAY", "WAYLAND_DISPLAY"}, "",
+                         cooked_settings());
         ASSERT_TRUE(wait_for(p, "\x1b[c", 10000)) << p.output;
         ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
         const std::size_t from = p.output.size();
@@ -160,9 +161,9 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut) {
         const char* key;
         int want_signal;
     };
-    const Ending endings[] = {{"Ctrl+C", 0, "\x03", SIGINT},  {"Ctrl+\\", 0, "\x1c", SIGQUIT},
-                              {"SIGTERM", SIGTERM, "", SIGTERM}, {"SIGHUP", SIGHUP, "", SIGHUP},
-                              {"SIGUSR1", SIGUSR1, "", SIGUSR1}, {"SIGALRM", SIGALRM, "", SIGALRM},
+    const Ending endings[] = {{"Ctrl+C", 0, "\x03", SIGINT},           {"Ctrl+\\", 0, "\x1c", SIGQUIT},
+                              {"SIGTERM", SIGTERM, "", SIGTERM},       {"SIGHUP", SIGHUP, "", SIGHUP},
+                              {"SIGUSR1", SIGUSR1, "", SIGUSR1},       {"SIGALRM", SIGALRM, "", SIGALRM},
                               {"SIGVTALRM", SIGVTALRM, "", SIGVTALRM}, {"crash", 0, "k", SIGABRT}};
     for (const Ending& e : endings) {
         SCOPED_TRACE(e.name);
@@ -193,8 +194,8 @@ TEST(Terminal, SettingsComeBackWhenTheProcessorTimeLimitIsReached) {
 }
 
 TEST(Terminal, ASignalIgnoredAtStartStaysIgnored) {
-    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("trap '' HUP USR1; exec ") + KEY_PROBE + " read"}, UTF8, "",
-                                cooked_settings());
+    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("trap '' HUP USR1; exec ") + KEY_PROBE + " read"}, UTF8,
+                                "", cooked_settings());
     ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
     kill(p.pid, SIGHUP);
     kill(p.pid, SIGUSR1);
@@ -271,7 +272,7 @@ TEST(Terminal, SuspendRestoresAndContinueMakesRawAgain) {
         UTF8, "", before);
     ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
     EXPECT_FALSE(same_settings(current_settings(p), before));
-    send_keys(p, "\x1a");  // Ctrl+Z
+    send_keys(p, "\x1a");                                       // Ctrl+Z
     ASSERT_TRUE(wait_for(p, "stopped=148", 5000)) << p.output;  // 128 + SIGTSTP
     EXPECT_TRUE(same_settings(current_settings(p), before));
     send_keys(p, "go\r");  // the shell reads a line, then brings the probe back
@@ -291,8 +292,9 @@ TEST(Terminal, SuspendRestoresAndContinueMakesRawAgain) {
 TEST(Terminal, StartedInTheBackgroundNeverStops) {
     // A job-control shell starts the probe as a background job; if touching
     // the terminal stopped it, the wait would never return.
-    PtyProcess p = spawn_in_pty({"/bin/sh", "-c", std::string("set -m; ") + KEY_PROBE + " chars 65 & wait $!; echo status=$?"},
-                                {"LANG=C.UTF-8"}, "", cooked_settings());
+    PtyProcess p =
+        spawn_in_pty({"/bin/sh", "-c", std::string("set -m; ") + KEY_PROBE + " chars 65 & wait $!; echo status=$?"},
+                     {"LANG=C.UTF-8"}, "", cooked_settings());
     EXPECT_TRUE(wait_for(p, "status=0", 10000)) << p.output;
     EXPECT_EQ(wait_exit(p, 5000), 0);
     EXPECT_TRUE(same_settings(current_settings(p), cooked_settings()));
@@ -321,7 +323,7 @@ std::string shown(const std::vector<std::string>& env, const std::vector<std::st
     finish(p);
     const std::size_t open = p.output.find('['), close = p.output.rfind("]done");
     return open == std::string::npos || close == std::string::npos ? "?" + p.output
-                                                                    : p.output.substr(open + 1, close - open - 1);
+                                                                   : p.output.substr(open + 1, close - open - 1);
 }
 
 TEST(Terminal, PutCharShowsLatin1VisiblyInOrderWithStandardOutput) {

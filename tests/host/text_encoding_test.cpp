@@ -15,9 +15,19 @@ std::string encoded(int code, Charset charset) {
 
 TEST(CharacterEncoding, Utf8TerminalsGetLatin1AsUtf8AndControlsAsPictures) {
     const std::pair<int, const char*> cases[] = {
-        {'A', "A"},   {'\n', "\n"}, {160, "\xc2\xa0"}, {233, "\xc3\xa9"}, {255, "\xc3\xbf"},
-        {0, "\xe2\x90\x80"},  {13, "\xe2\x90\x8d"}, {27, "\xe2\x90\x9b"}, {127, "\xe2\x90\xa1"},
-        {128, "\xe2\x96\x92"}, {159, "\xe2\x96\x92"}, {256, ""}, {-1, ""},
+        {'A', "A"},
+        {'\n', "\n"},
+        {160, "\xc2\xa0"},
+        {233, "\xc3\xa9"},
+        {255, "\xc3\xbf"},
+        {0, "\xe2\x90\x80"},
+        {13, "\xe2\x90\x8d"},
+        {27, "\xe2\x90\x9b"},
+        {127, "\xe2\x90\xa1"},
+        {128, "\xe2\x96\x92"},
+        {159, "\xe2\x96\x92"},
+        {256, ""},
+        {-1, ""},
     };
     for (const auto& [code, want] : cases) EXPECT_EQ(encoded(code, Charset::UTF8), want) << code;
 }
@@ -47,7 +57,9 @@ std::string visible(const std::string& text, Charset charset) {
 }
 
 TEST(CharacterEncoding, OutsideTextKeepsPrintablesAndShowsControls) {
-    const std::string hostile = "x\x1b]2;PWNED\a\x1b[?25l\n\xc2\x9b" "caf\xc3\xa9 \xe2\x82\xac\xff";
+    const std::string hostile =
+        "x\x1b]2;PWNED\a\x1b[?25l\n\xc2\x9b"
+        "caf\xc3\xa9 \xe2\x82\xac\xff";
     EXPECT_EQ(visible(hostile, Charset::UTF8),
               "x\xe2\x90\x9b]2;PWNED\xe2\x90\x87\xe2\x90\x9b[?25l\xe2\x90\x8a\xe2\x96\x92"
               "caf\xc3\xa9 \xe2\x82\xac\xef\xbf\xbd");
@@ -63,8 +75,8 @@ TEST(CharacterEncoding, OutsideTextKeepsPrintablesAndShowsControls) {
 TEST(CharacterEncoding, OutsideTextShowsMarksThatReorderIt) {
     // "abc", a right-to-left override, "gpj.exe": it would read as "abcexe.jpg".
     EXPECT_EQ(visible("abc\xe2\x80\xaegpj.exe", Charset::UTF8), "abc\xe2\x96\x92gpj.exe");
-    for (const char* mark : {"\xe2\x80\xaa", "\xe2\x80\xae", "\xe2\x81\xa6", "\xe2\x81\xa9", "\xe2\x80\x8e",
-                             "\xe2\x80\x8f", "\xd8\x9c"})
+    for (const char* mark :
+         {"\xe2\x80\xaa", "\xe2\x80\xae", "\xe2\x81\xa6", "\xe2\x81\xa9", "\xe2\x80\x8e", "\xe2\x80\x8f", "\xd8\x9c"})
         EXPECT_EQ(visible(mark, Charset::UTF8), "\xe2\x96\x92") << testing::PrintToString(std::string(mark));
     // Their neighbours are ordinary characters.
     for (const char* kept : {"\xe2\x80\xa9", "\xe2\x80\xaf", "\xe2\x81\xaa", "\xe2\x80\x8d", "\xd8\x9b"})

@@ -10,7 +10,8 @@ namespace {
 // The generator stepped one multiply at a time, as the definition reads.
 struct PlainLcg {
     std::uint64_t state;
-    explicit PlainLcg(std::int64_t seed) : state((static_cast<std::uint64_t>(seed) ^ 0x5DEECE66DULL) & 0xFFFFFFFFFFFFULL) {}
+    explicit PlainLcg(std::int64_t seed)
+        : state((static_cast<std::uint64_t>(seed) ^ 0x5DEECE66DULL) & 0xFFFFFFFFFFFFULL) {}
     std::int32_t next(int bits) {
         state = (state * 0x5DEECE66DULL + 0xB) & 0xFFFFFFFFFFFFULL;
         return static_cast<std::int32_t>(state >> (48 - bits));
@@ -69,7 +70,8 @@ TEST(Random, RejectionLoopDiscardsTheTopPartialBlock) {
 
 // The plain loop that draw_pair_while stands for, on the reference generator.
 std::int32_t plain_bounded(PlainLcg& lcg, std::int32_t bound) {
-    if ((bound & -bound) == bound) return static_cast<std::int32_t>((static_cast<std::int64_t>(bound) * lcg.next(31)) >> 31);
+    if ((bound & -bound) == bound)
+        return static_cast<std::int32_t>((static_cast<std::int64_t>(bound) * lcg.next(31)) >> 31);
     for (;;) {
         const std::int32_t r = lcg.next(31);
         const std::int32_t v = r % bound;
@@ -86,7 +88,9 @@ TEST(Random, PairDrawsMatchThePlainLoop) {
         setSeed(17);
         PlainLcg plain(17);
         // Taken for about three pairs in four, decided from the values alone.
-        auto taken = [](std::int32_t x, std::int32_t y) { return (static_cast<std::uint32_t>(x) * 31u + static_cast<std::uint32_t>(y) * 7u) % 4u != 0; };
+        auto taken = [](std::int32_t x, std::int32_t y) {
+            return (static_cast<std::uint32_t>(x) * 31u + static_cast<std::uint32_t>(y) * 7u) % 4u != 0;
+        };
         for (int round = 0; round < 3000; ++round) {
             if (round % 7 == 0) {  // shift the alignment now and then
                 ASSERT_EQ(next(31), plain.next(31));

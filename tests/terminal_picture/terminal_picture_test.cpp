@@ -25,7 +25,8 @@ std::vector<unsigned char> from_base64(const std::string& text) {
     for (char c : text) {
         const char* at = std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", c);
         if (c == '=' || c == '\0' || at == nullptr) break;
-        value = value << 6 | static_cast<unsigned>(at - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+        value =
+            value << 6 | static_cast<unsigned>(at - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
@@ -110,7 +111,8 @@ SixelImage decode_sixel(const std::string& s) {
                 const int y = band * 6 + bit;
                 if (!((sixel - '?') >> bit & 1) || y >= image.height || x >= image.width) continue;
                 for (int k = 0; k < 3; ++k)
-                    image.rgb[static_cast<std::size_t>((y * image.width + x) * 3 + k)] = palette[color].at(static_cast<std::size_t>(k));
+                    image.rgb[static_cast<std::size_t>((y * image.width + x) * 3 + k)] =
+                        palette[color].at(static_cast<std::size_t>(k));
             }
     }
     image.registers = static_cast<int>(palette.size());
@@ -194,7 +196,8 @@ RgbPicture blocks(int width, int height, int bw, int bh) {
 TEST(TerminalPicture, ReadsBackWhatTheProgramSaves) {
     for (int width : {1, 2, 3, 5, 400}) {
         for (int y = 0; y < 7; ++y)
-            for (int x = 0; x < width; ++x) *get_pixel(x, y) = Pixel{{std::uint8_t(x), std::uint8_t(y * 30), std::uint8_t(x ^ y)}};
+            for (int x = 0; x < width; ++x)
+                *get_pixel(x, y) = Pixel{{std::uint8_t(x), std::uint8_t(y * 30), std::uint8_t(x ^ y)}};
         const std::vector<unsigned char> file = saved_bytes(width, 7);
         RgbPicture picture;
         ASSERT_TRUE(read_bmp(file.data(), file.size(), &picture)) << width;
@@ -202,8 +205,8 @@ TEST(TerminalPicture, ReadsBackWhatTheProgramSaves) {
         ASSERT_EQ(picture.height, 7);
         for (int y = 0; y < 7; ++y)
             for (int x = 0; x < width; ++x)
-                ASSERT_EQ(0, std::memcmp(pixel_at(picture, x, y), get_pixel(x, y)->channel, 3)) << width << " " << x << "," << y;
-
+                ASSERT_EQ(0, std::memcmp(pixel_at(picture, x, y), get_pixel(x, y)->channel, 3))
+                    << width << " " << x << "," << y;
     }
 }
 
@@ -215,10 +218,14 @@ TEST(TerminalPicture, RefusesWhatIsNoPictureOfItsKind) {
         unsigned char value;
         std::size_t keep;
     } cases[] = {
-        {"cut short by a byte", 0, 'B', file.size() - 1}, {"another signature", 1, 'A', file.size()},
-        {"32 bits a pixel", 28, 32, file.size()},        {"compressed", 30, 1, file.size()},
-        {"no width", 18, 0, file.size()},                {"a width beyond reason", 21, 0x40, file.size()},
-        {"an older header", 14, 12, file.size()},        {"pixels beyond the end", 10, 200, file.size()},
+        {"cut short by a byte", 0, 'B', file.size() - 1},
+        {"another signature", 1, 'A', file.size()},
+        {"32 bits a pixel", 28, 32, file.size()},
+        {"compressed", 30, 1, file.size()},
+        {"no width", 18, 0, file.size()},
+        {"a width beyond reason", 21, 0x40, file.size()},
+        {"an older header", 14, 12, file.size()},
+        {"pixels beyond the end", 10, 200, file.size()},
         {"rows top-down", 25, 0xFF, file.size()},
     };
     for (const auto& c : cases) {
@@ -292,8 +299,8 @@ TEST(TerminalPicture, SixelDecodesToThePictureWithinItsColourError) {
         }
         EXPECT_LE(sum / static_cast<double>(image.rgb.size()), c.mean_error);
         EXPECT_LE(worst, c.max_error);
-        std::printf("sixel %dx%d: %d registers, mean error %.2f, largest %.0f\n", image.width, image.height, image.registers,
-                    sum / static_cast<double>(image.rgb.size()), worst);
+        std::printf("sixel %dx%d: %d registers, mean error %.2f, largest %.0f\n", image.width, image.height,
+                    image.registers, sum / static_cast<double>(image.rgb.size()), worst);
     }
 }
 
@@ -362,7 +369,8 @@ std::string printable(const std::string& bytes) {
 Answers answered(const std::string& bytes, std::size_t piece) {
     Answers answers;
     for (std::size_t at = 0; at < bytes.size(); at += piece)
-        read_answers(&answers, reinterpret_cast<const unsigned char*>(bytes.data()) + at, std::min(piece, bytes.size() - at));
+        read_answers(&answers, reinterpret_cast<const unsigned char*>(bytes.data()) + at,
+                     std::min(piece, bytes.size() - at));
     return answers;
 }
 
@@ -384,10 +392,13 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
         {"\x1b_Gi=31;ENOTSUPPORTED:no\x1b\\\x1b[?6c", 1, false, false, "", 0, 0, 0, 0},
         {"\x1b[?62;\x1b[?12;4c", 1, true, false, "", 0, 0, 0, 0},  // the first broken off by the next
         // What xterm 379 and kitty 0.26.5 answer to the name, cell size and graphics area.
-        {"\x1bP>|XTerm(379)\x1b\\\x1b[?2;0;480;312S\x1b[?63;4c\x1b[?63;4c", 2, true, false, "XTerm(379)", 0, 0, 480, 312},
+        {"\x1bP>|XTerm(379)\x1b\\\x1b[?2;0;480;312S\x1b[?63;4c\x1b[?63;4c", 2, true, false, "XTerm(379)", 0, 0, 480,
+         312},
         {"\x1bP>|kitty(0.26.5)\x1b\\\x1b[6;20;9t\x1b[?62;c", 1, false, false, "kitty(0.26.5)", 9, 20, 0, 0},
-        {"\x1b[?2;3;0S\x1b[6;0;9t\x1b[4;900;1200t", 0, false, false, "", 0, 0, 0, 0},  // a failure, no height, another report
-        {"\x1bP>|WezTerm 20240203\x07\x1b\\", 0, false, false, "WezTerm 20240203?", 0, 0, 0, 0},  // a control shown as '?'
+        {"\x1b[?2;3;0S\x1b[6;0;9t\x1b[4;900;1200t", 0, false, false, "", 0, 0, 0,
+         0},  // a failure, no height, another report
+        {"\x1bP>|WezTerm 20240203\x07\x1b\\", 0, false, false, "WezTerm 20240203?", 0, 0, 0,
+         0},                                                    // a control shown as '?'
         {"\x1bP1$r0m\x1b\\", 0, false, false, "", 0, 0, 0, 0},  // another string is no name
     };
     for (const auto& c : cases)
@@ -416,7 +427,7 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
     const struct {
         TerminalNames names;
         TerminalSize size;
-        std::string answers;  // to the first round, then to the second
+        std::string answers;        // to the first round, then to the second
         std::string first, second;  // the questions
         PictureWay way;
     } cases[] = {
@@ -426,8 +437,12 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
         {{"xterm-256color", nullptr, nullptr, nullptr, "3"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
         // Over ssh, TERM a stand-in: the name says kitty, its query comes second.
         {{"xterm-256color"}, PIXELS, name("kitty(0.26.5)") + PLAIN + KITTY_OK + PLAIN, N + D, K + D, W::KITTY},
-        {{"xterm-256color"}, NO_PIXELS, name("kitty(0.26.5)") + "\x1b[6;20;9t" + PLAIN + KITTY_OK + PLAIN, N + C + D,
-         K + D, W::KITTY},
+        {{"xterm-256color"},
+         NO_PIXELS,
+         name("kitty(0.26.5)") + "\x1b[6;20;9t" + PLAIN + KITTY_OK + PLAIN,
+         N + C + D,
+         K + D,
+         W::KITTY},
         {{"xterm-256color"}, PIXELS, name("ghostty 1.1.0") + PLAIN + KITTY_OK + PLAIN, N + D, K + D, W::KITTY},
         {{"xterm-256color"}, PIXELS, name("Konsole 24.02.1") + SIXEL + PLAIN, N + D, K + D, W::SIXEL},  // no OK
         {{"xterm-256color"}, PIXELS, name("WezTerm 20240203-110809-5046fc22") + SIXEL, N + D, "", W::ITERM2},
@@ -449,11 +464,23 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
         // Multiplexers: asked nothing; GNU screen garbles 24-bit colours, tmux passes them.
         {{"screen-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_256},
         {{"tmux-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_24BIT},
-        {{"screen-256color", "truecolor", nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"}, PIXELS, "", "", "",
+        {{"screen-256color", "truecolor", nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"},
+         PIXELS,
+         "",
+         "",
+         "",
          W::HALF_BLOCKS_24BIT},
-        {{"xterm-kitty", nullptr, nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"}, PIXELS, KITTY_OK, "", "",
+        {{"xterm-kitty", nullptr, nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"},
+         PIXELS,
+         KITTY_OK,
+         "",
+         "",
          W::HALF_BLOCKS_256},
-        {{"xterm", "truecolor", nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"}, PIXELS, SIXEL, "", "",
+        {{"xterm", "truecolor", nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"},
+         PIXELS,
+         SIXEL,
+         "",
+         "",
          W::HALF_BLOCKS_256},
     };
     for (const auto& c : cases) {
@@ -481,7 +508,8 @@ TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
         const Answers& answers;
         int width, height;
     } cases[] = {
-        {{100, 45, 0, 0}, cells, 600, 585}, {{80, 24, 0, 0}, area, 480, 312},
+        {{100, 45, 0, 0}, cells, 600, 585},
+        {{80, 24, 0, 0}, area, 480, 312},
         {{80, 24, 800, 480}, cells, 800, 480},  // the window's own pixels stand
         {{80, 24, 0, 0}, none, 0, 0},
     };

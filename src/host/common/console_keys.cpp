@@ -16,8 +16,8 @@ struct CursorKey {
     int code;
 };
 constexpr CursorKey CURSOR_KEYS[] = {
-    {VK_HOME_, KEY_HOME}, {VK_UP_, KEY_UP},         {VK_PRIOR_, KEY_PAGE_UP},  {VK_LEFT_, KEY_LEFT},
-    {VK_RIGHT_, KEY_RIGHT}, {VK_END_, KEY_END},     {VK_DOWN_, KEY_DOWN},      {VK_NEXT_, KEY_PAGE_DOWN},
+    {VK_HOME_, KEY_HOME},     {VK_UP_, KEY_UP},         {VK_PRIOR_, KEY_PAGE_UP},  {VK_LEFT_, KEY_LEFT},
+    {VK_RIGHT_, KEY_RIGHT},   {VK_END_, KEY_END},       {VK_DOWN_, KEY_DOWN},      {VK_NEXT_, KEY_PAGE_DOWN},
     {VK_INSERT_, KEY_INSERT}, {VK_DELETE_, KEY_DELETE}, {VK_CLEAR_, KEY_KEYPAD_5},
 };
 
@@ -39,7 +39,8 @@ int console_key_codes(const ConsoleKey& key, int codes[2]) {
         return 1;
     }
     for (const CursorKey& k : CURSOR_KEYS)
-        if (k.virtual_key == key.virtual_key) return two(codes, key.enhanced ? KEY_PREFIX_EXTENDED : KEY_PREFIX_FUNCTION, k.code);
+        if (k.virtual_key == key.virtual_key)
+            return two(codes, key.enhanced ? KEY_PREFIX_EXTENDED : KEY_PREFIX_FUNCTION, k.code);
     if (key.virtual_key >= VK_F1_ && key.virtual_key <= VK_F10_)
         return two(codes, KEY_PREFIX_FUNCTION, KEY_F1 + static_cast<int>(key.virtual_key - VK_F1_));
     if (key.virtual_key == VK_F11_) return two(codes, KEY_PREFIX_EXTENDED, KEY_F11);

@@ -14,9 +14,9 @@ struct LetterKey {
     int prefix, code;
 };
 constexpr LetterKey LETTER_KEYS[] = {
-    {'A', E, KEY_UP},   {'B', E, KEY_DOWN},  {'C', E, KEY_RIGHT},    {'D', E, KEY_LEFT},
-    {'a', E, KEY_UP},   {'b', E, KEY_DOWN},  {'c', E, KEY_RIGHT},    {'d', E, KEY_LEFT},  // rxvt with Shift or Ctrl
-    {'H', E, KEY_HOME}, {'F', E, KEY_END},   {'P', F, KEY_F1},       {'Q', F, KEY_F1 + 1},
+    {'A', E, KEY_UP},     {'B', E, KEY_DOWN},   {'C', E, KEY_RIGHT},    {'D', E, KEY_LEFT},
+    {'a', E, KEY_UP},     {'b', E, KEY_DOWN},   {'c', E, KEY_RIGHT},    {'d', E, KEY_LEFT},  // rxvt with Shift or Ctrl
+    {'H', E, KEY_HOME},   {'F', E, KEY_END},    {'P', F, KEY_F1},       {'Q', F, KEY_F1 + 1},
     {'R', F, KEY_F1 + 2}, {'S', F, KEY_F1 + 3}, {'Z', F, KEY_BACK_TAB},
 };
 
@@ -27,11 +27,11 @@ struct NumberKey {
     int prefix, code;
 };
 constexpr NumberKey NUMBER_KEYS[] = {
-    {1, E, KEY_HOME},     {7, E, KEY_HOME},      {2, E, KEY_INSERT},    {3, E, KEY_DELETE},
-    {4, E, KEY_END},      {8, E, KEY_END},       {5, E, KEY_PAGE_UP},   {6, E, KEY_PAGE_DOWN},
-    {11, F, KEY_F1},      {12, F, KEY_F1 + 1},   {13, F, KEY_F1 + 2},   {14, F, KEY_F1 + 3},  // rxvt's F1 .. F4
-    {15, F, KEY_F1 + 4},  {17, F, KEY_F1 + 5},   {18, F, KEY_F1 + 6},   {19, F, KEY_F1 + 7},
-    {20, F, KEY_F1 + 8},  {21, F, KEY_F1 + 9},   {23, E, KEY_F11},      {24, E, KEY_F12},
+    {1, E, KEY_HOME},    {7, E, KEY_HOME},    {2, E, KEY_INSERT},  {3, E, KEY_DELETE},
+    {4, E, KEY_END},     {8, E, KEY_END},     {5, E, KEY_PAGE_UP}, {6, E, KEY_PAGE_DOWN},
+    {11, F, KEY_F1},     {12, F, KEY_F1 + 1}, {13, F, KEY_F1 + 2}, {14, F, KEY_F1 + 3},  // rxvt's F1 .. F4
+    {15, F, KEY_F1 + 4}, {17, F, KEY_F1 + 5}, {18, F, KEY_F1 + 6}, {19, F, KEY_F1 + 7},
+    {20, F, KEY_F1 + 8}, {21, F, KEY_F1 + 9}, {23, E, KEY_F11},    {24, E, KEY_F12},
 };
 
 // The keypad in application mode, ESC O x: keys with a character.
@@ -40,8 +40,8 @@ struct KeypadKey {
     int code;
 };
 constexpr KeypadKey KEYPAD_KEYS[] = {
-    {'M', '\r'}, {'j', '*'}, {'k', '+'}, {'l', ','}, {'m', '-'}, {'n', '.'}, {'o', '/'}, {'p', '0'},
-    {'q', '1'},  {'r', '2'}, {'s', '3'}, {'t', '4'}, {'u', '5'}, {'v', '6'}, {'w', '7'}, {'x', '8'}, {'y', '9'},
+    {'M', '\r'}, {'j', '*'}, {'k', '+'}, {'l', ','}, {'m', '-'}, {'n', '.'}, {'o', '/'}, {'p', '0'}, {'q', '1'},
+    {'r', '2'},  {'s', '3'}, {'t', '4'}, {'u', '5'}, {'v', '6'}, {'w', '7'}, {'x', '8'}, {'y', '9'},
 };
 
 constexpr unsigned char BELL = 0x07;

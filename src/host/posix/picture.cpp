@@ -164,8 +164,8 @@ void show_picture_in_terminal(const char* file) {
     RgbPicture picture;
     if (way == PictureWay::NONE || !read_bmp(kept_bytes.data(), kept_bytes.size(), &picture)) return;
     const Placement place = place_picture(std::min(picture.width, picture.height), size, RESERVED_ROWS);
-    const std::string bytes = encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place,
-                                             terminal_charset() == Charset::UTF8);
+    const std::string bytes =
+        encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place, terminal_charset() == Charset::UTF8);
     if (bytes.empty()) return;
     std::fflush(stdout);
     flush_terminal_output();

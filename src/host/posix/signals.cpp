@@ -39,8 +39,16 @@ sigset_t ignored;  // the signals that were ignored when the program started
 // and is reported).
 bool ends_program(int sig) {
     switch (sig) {
-        case SIGKILL: case SIGSTOP: case SIGTSTP: case SIGTTIN: case SIGTTOU: case SIGCONT:
-        case SIGCHLD: case SIGURG: case SIGWINCH: case SIGXFSZ:
+        case SIGKILL:
+        case SIGSTOP:
+        case SIGTSTP:
+        case SIGTTIN:
+        case SIGTTOU:
+        case SIGCONT:
+        case SIGCHLD:
+        case SIGURG:
+        case SIGWINCH:
+        case SIGXFSZ:
 #ifdef SIGINFO
         case SIGINFO:
 #endif
@@ -108,7 +116,7 @@ void on_ending_signal(int sig) {
 }
 
 void install(int sig, void (*handler)(int), int flags) {
-    struct sigaction action{};
+    struct sigaction action = {};
     action.sa_handler = handler;
     action.sa_mask = handled;
     action.sa_flags = flags;
@@ -145,7 +153,7 @@ void install_signal_handlers() {
     const int last = NSIG - 1;
 #endif
     for (int sig = 1; sig <= last; ++sig) {
-        struct sigaction current{};
+        struct sigaction current = {};
         if (sigaction(sig, nullptr, &current) != 0) continue;  // reserved by the C library
         if (current.sa_handler == SIG_IGN) {
             sigaddset(&ignored, sig);

@@ -16,10 +16,10 @@
 
 namespace signal_shared {
 
-extern int tty_fd;                           // the controlling terminal, or -1
-extern termios saved_settings;               // the terminal's own settings
-extern volatile sig_atomic_t saved_valid;    // saved_settings holds what tcgetattr gave
-extern volatile sig_atomic_t raw_active;     // raw settings were (or are being) applied
+extern int tty_fd;                         // the controlling terminal, or -1
+extern termios saved_settings;             // the terminal's own settings
+extern volatile sig_atomic_t saved_valid;  // saved_settings holds what tcgetattr gave
+extern volatile sig_atomic_t raw_active;   // raw settings were (or are being) applied
 
 // Whether the cursor may stand in the middle of a line (a status line): the
 // shell prints its report of a signal's death wherever the cursor is.
@@ -37,7 +37,7 @@ extern volatile sig_atomic_t rounds_asked;
 extern volatile sig_atomic_t answers_due;
 
 constexpr int TEMP_NAME_SIZE = 300;
-extern char temp_name[TEMP_NAME_SIZE];       // a file being written, removed if the program is ended
+extern char temp_name[TEMP_NAME_SIZE];  // a file being written, removed if the program is ended
 extern volatile sig_atomic_t temp_name_set;
 
 }  // namespace signal_shared

@@ -27,8 +27,8 @@ wchar_t out_units[2048];
 DWORD out_length = 0;
 
 HANDLE open_console(const wchar_t* name) {
-    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
 }
 
 // Takes key events until one gives codes. Without `wait`, only what is there
@@ -105,5 +105,6 @@ Charset terminal_charset() { return GetConsoleOutputCP() == CP_UTF8 ? Charset::U
 void show_warning(const char* text, const char* caption) {
     flush_terminal_output();
     // Without a desktop to show it on, the box fails at once: the error stream then.
-    if (MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONWARNING) <= 0) std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONWARNING) <= 0)
+        std::fprintf(stderr, "%s: %s\n", caption, text);
 }

@@ -37,7 +37,8 @@ const char* system_words(DWORD error) {
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, words,
                                    sizeof words, nullptr);
     if (n == 0) std::snprintf(words, sizeof words, "error %lu", static_cast<unsigned long>(error));
-    for (DWORD i = n; i > 0 && (words[i - 1] == '\r' || words[i - 1] == '\n' || words[i - 1] == '.'); --i) words[i - 1] = '\0';
+    for (DWORD i = n; i > 0 && (words[i - 1] == '\r' || words[i - 1] == '\n' || words[i - 1] == '.'); --i)
+        words[i - 1] = '\0';
     return words;
 }
 

@@ -14,8 +14,8 @@
 namespace {
 
 HANDLE open_console(const wchar_t* name) {
-    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
 }
 
 INPUT_RECORD key_event(WORD virtual_key, wchar_t character, bool down = true, DWORD state = 0, WORD repeat = 1) {
@@ -56,7 +56,7 @@ TEST_F(Console, KeyEventsGiveOneOrTwoCodesAndEverythingElseNone) {
         mouse,
         key_event(VK_SHIFT, 0, true, SHIFT_PRESSED),
         key_event(VK_F1, 0),
-        key_event(VK_NEXT, 0),  // the keypad's Page Down, Num Lock off
+        key_event(VK_NEXT, 0),            // the keypad's Page Down, Num Lock off
         key_event('A', 'a', true, 0, 3),  // held: three repeats in one event
         key_event(VK_ESCAPE, 0),
     };
