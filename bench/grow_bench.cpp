@@ -49,7 +49,7 @@ bool same_pictures() {
         const int loops = grow_whole_picture(false);
         if (plain::grow_picture(false) != loops || plain::locii() != locii ||
             std::memcmp(plain::grid_bytes(), image_grid, sizeof image_grid) != 0) {
-            std::fprintf(stderr, "the two versions differ for seed %lld\n", static_cast<long long>(seed));
+            (void)std::fprintf(stderr, "the two versions differ for seed %lld\n", static_cast<long long>(seed));
             return false;
         }
     }
@@ -132,8 +132,8 @@ public:
                                   {"grow_picture_paced", "grow_picture_paced_plain"}};
         for (const auto& pair : pairs)
             if (cpu_.count(pair[0]) && cpu_.count(pair[1]))
-                std::fprintf(stderr, "%s / %s CPU (%s): %.3f\n", pair[0], pair[1],
-                             has_median_[pair[0]] ? "medians" : "single runs", cpu_[pair[0]] / cpu_[pair[1]]);
+                (void)std::fprintf(stderr, "%s / %s CPU (%s): %.3f\n", pair[0], pair[1],
+                                   has_median_[pair[0]] ? "medians" : "single runs", cpu_[pair[0]] / cpu_[pair[1]]);
     }
 
 private:
@@ -168,7 +168,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     const int table = dup(STDOUT_FILENO);
     const int null = open("/dev/null", O_WRONLY);
     if (table < 0 || null < 0 || dup2(null, STDOUT_FILENO) < 0) return 1;

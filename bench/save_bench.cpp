@@ -28,7 +28,7 @@ void save(benchmark::State& state, bool flush) {
     char name[BMP_NAME_SIZE];
     for (auto _ : state) {
         if (write_image(400, 400, name) != 1) state.SkipWithError("the picture was not saved");
-        std::remove(name);  // the name changes every second
+        (void)std::remove(name);  // the name changes every second
     }
     sys_calls = SYS_REAL;
     if (chdir(old) != 0 || rmdir(dir.c_str()) != 0) state.SkipWithError("the directory was not removed");

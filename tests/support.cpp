@@ -85,6 +85,7 @@ PtyProcess spawn_in_pty(const std::vector<std::string>& argv, const std::vector<
         [&] {
             if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
             std::vector<char*> args;
+            args.reserve(argv.size() + 1);
             for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             execv(args[0], args.data());
@@ -165,7 +166,7 @@ std::string run_in_pty(const std::function<void()>& body, const std::vector<std:
     PtyProcess p = start_in_pty(
         [&] {
             body();
-            std::fflush(stdout);
+            (void)std::fflush(stdout);
         },
         env, cooked_settings());
     wait_exit(p, 30000);
@@ -253,7 +254,7 @@ std::string output_of_child(const std::function<int()>& body, int* status) {
         close(out[0]);
         dup2(out[1], STDOUT_FILENO);
         const int code = body();
-        std::fflush(stdout);
+        (void)std::fflush(stdout);
         _exit(code);
     }
     close(out[1]);

@@ -67,7 +67,7 @@ int main_loop() {
         // Opened only once written: a failed write would open an older file of
         // the same name, or nothing at all.
         if (!stopped && write_image(GRID_WIDTH, GRID_HEIGHT, text) == 1) {
-            std::snprintf(command, sizeof command, "start %s", text);
+            (void)std::snprintf(command, sizeof command, "start %s", text);
             run_command(command);
         }
         const std::int32_t t1 = elapsed_ms();

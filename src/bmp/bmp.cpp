@@ -64,7 +64,7 @@ std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned cha
 }
 
 int write_image(std::int32_t width, std::int32_t height, char* name_out) {
-    std::snprintf(name_out, BMP_NAME_SIZE, "randImage%" PRId64 ".bmp", wall_time_seconds());
+    (void)std::snprintf(name_out, BMP_NAME_SIZE, "randImage%" PRId64 ".bmp", wall_time_seconds());
     const std::size_t size = bmp_file_bytes(width, height, file_bytes);
     // Saved all or nothing: no reader ever sees half a file, and a failure or
     // an interruption leaves no file behind and an older one untouched.

@@ -159,10 +159,9 @@ const char* closing_for_cut_picture(PictureWay way) {
             // unfinished would swallow the next picture's chunks (seen in kitty).
             return "\x1b\\\x1b_Gq=2,m=0;\x1b\\\x1b[0m";
         case PictureWay::SIXEL:
-            return "\x1b\\\x1b[0m";
         case PictureWay::ITERM2:
-            // ESC \ ends the string as BEL would, and is nothing outside it,
-            // where BEL would ring the bell.
+            // ESC \ ends either string (for iTerm2's as BEL would), and is
+            // nothing outside it, where BEL would ring the bell.
             return "\x1b\\\x1b[0m";
         default:
             return "\x1b[0m";

@@ -44,7 +44,7 @@ bool read_summary(const std::string& text, std::size_t at, const std::string& eo
 std::string picture_name_after(const std::string& text, std::size_t prefix_end, const std::string& eol) {
     const std::size_t stop = text.find("." + eol, prefix_end);
     if (stop == std::string::npos) return "";
-    const std::string name = text.substr(prefix_end, stop - prefix_end);
+    std::string name = text.substr(prefix_end, stop - prefix_end);
     const std::string digits = name.size() > 13 ? name.substr(9, name.size() - 13) : "";
     if (name.compare(0, 9, "randImage") != 0 || name.size() < 14 || name.compare(name.size() - 4, 4, ".bmp") != 0 ||
         digits.find_first_not_of("0123456789") != std::string::npos)
@@ -467,7 +467,7 @@ TEST_F(ProgramTest, WithStandardOutputClosedNothingIsWrittenToIt) {
     const std::string name = wait_picture_file(PICTURE_MS);
     ASSERT_FALSE(name.empty()) << p_.output;
     char fd1[64];
-    std::snprintf(fd1, sizeof fd1, "/proc/%d/fd/1", static_cast<int>(p_.pid));
+    (void)std::snprintf(fd1, sizeof fd1, "/proc/%d/fd/1", static_cast<int>(p_.pid));
     EXPECT_NE(access(fd1, F_OK), 0) << "descriptor 1 was opened";
     ASSERT_TRUE(wait_for(p_, "\r\n\r\n", 5000));  // the preview went to the terminal
     send_keys(p_, "q");
@@ -713,7 +713,7 @@ TEST_F(PictureTest, WithADesktopTheViewerOpensItAndTheTerminalIsAskedNothing) {
     start({PIXELGROW}, {"TERM=xterm-kitty", "COLORTERM=truecolor"});
     const std::string name = wait_picture_file(PICTURE_MS);
     ASSERT_TRUE(summary_shown());
-    EXPECT_EQ(p_.output.find("\x1b"), std::string::npos) << "a query or a picture";
+    EXPECT_EQ(p_.output.find('\x1b'), std::string::npos) << "a query or a picture";
     for (int i = 0; i < 500 && read_file(launches_path()).empty(); ++i)  // the viewer starts on its own time
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(read_file(launches_path()), name + "\n");

@@ -210,7 +210,7 @@ TEST_F(BmpTest, AWriteThatFailsPartWayLeavesNoFile) {
     int status = 0;
     const std::string said = output_of_child(
         [] {
-            signal(SIGXFSZ, SIG_IGN);  // as the program does: the write fails instead of killing
+            (void)signal(SIGXFSZ, SIG_IGN);  // as the program does: the write fails instead of killing
             rlimit limit{100000, 100000};
             setrlimit(RLIMIT_FSIZE, &limit);
             char name[BMP_NAME_SIZE];

@@ -55,7 +55,7 @@ TEST(Grid, ImageFullScansTheGivenExtent) {
     // The scan goes on from the first unset cell it found last time; a cell
     // before that, unset by other hands, still counts.
     clear_grid();
-    std::memset(image_grid, 1, 3 * 400 * sizeof(Pixel));  // the top three rows
+    std::memset(image_grid, 1, sizeof(Pixel) * 3 * 400);  // the top three rows
     EXPECT_FALSE(image_full(400, 400));
     EXPECT_TRUE(image_full(400, 3));
     fill_grid(1);

@@ -148,7 +148,7 @@ TEST(Terminal, RawWhileRunningWithoutEchoButWithOutputProcessing) {
     expect_keys(p, "\r", "key 13\r\n");  // Enter as itself
     send_keys(p, "x");
     EXPECT_EQ(wait_exit(p, 5000), 0);
-    EXPECT_EQ(p.output.find("x"), std::string::npos) << "typed keys must not echo: " << p.output;
+    EXPECT_EQ(p.output.find('x'), std::string::npos) << "typed keys must not echo: " << p.output;
     EXPECT_TRUE(same_settings(current_settings(p), before));
     finish(p);
 }
@@ -243,7 +243,7 @@ TEST(Terminal, BroughtToTheForegroundWithoutAContinueItTakesTheTerminal) {
             }
             setpgid(probe, probe);
             usleep(300000);
-            signal(SIGTTOU, SIG_IGN);
+            (void)signal(SIGTTOU, SIG_IGN);
             tcsetpgrp(STDIN_FILENO, probe);
             int status = 0;
             waitpid(probe, &status, 0);

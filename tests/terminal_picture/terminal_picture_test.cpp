@@ -86,7 +86,7 @@ SixelImage decode_sixel(const std::string& s) {
     number_at(s, &at), ++at, number_at(s, &at), ++at;  // pixel aspect 1:1
     image.width = number_at(s, &at), ++at;
     image.height = number_at(s, &at);
-    image.rgb.assign(static_cast<std::size_t>(image.width * image.height * 3), -1);
+    image.rgb.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 3, -1);
     int x = 0, band = 0, color = 0;
     while (at < s.size() && s[at] != '\x1b') {
         const char c = s[at++];
@@ -111,7 +111,7 @@ SixelImage decode_sixel(const std::string& s) {
                 const int y = band * 6 + bit;
                 if (!((sixel - '?') >> bit & 1) || y >= image.height || x >= image.width) continue;
                 for (int k = 0; k < 3; ++k)
-                    image.rgb[static_cast<std::size_t>((y * image.width + x) * 3 + k)] =
+                    image.rgb[(static_cast<std::size_t>(y) * image.width + x) * 3 + k] =
                         palette[color].at(static_cast<std::size_t>(k));
             }
     }
@@ -154,7 +154,7 @@ Cells decode_cells(const std::string& s) {
 // ---- pictures
 
 const unsigned char* pixel_at(const RgbPicture& p, int x, int y) {
-    return &p.bytes[static_cast<std::size_t>((y * p.width + x) * 3)];
+    return &p.bytes[(static_cast<std::size_t>(y) * p.width + x) * 3];
 }
 
 // The bytes the program saves for the grid's top left `width` × `height`.
@@ -186,7 +186,7 @@ RgbPicture blocks(int width, int height, int bw, int bh) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int b = (y / bh) * 131 + (x / bw) * 71;
-            unsigned char* to = &p.bytes[static_cast<std::size_t>((y * width + x) * 3)];
+            unsigned char* to = &p.bytes[(static_cast<std::size_t>(y) * width + x) * 3];
             to[0] = static_cast<unsigned char>(b * 37), to[1] = static_cast<unsigned char>(b * 11 + 50),
             to[2] = static_cast<unsigned char>(b * 5 + 90);
         }
@@ -246,7 +246,7 @@ TEST(TerminalPicture, ScalingAveragesEachArea) {
     const RgbPicture grown = scale_area(RgbPicture{1, 1, {7, 8, 9}}, 3, 2);
     for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
     // More white pixels into one than a 32-bit sum of 255s holds: still white.
-    const RgbPicture white{4200, 4200, std::vector<unsigned char>(4200u * 4200u * 3u, 255)};
+    const RgbPicture white{4200, 4200, std::vector<unsigned char>(std::size_t{4200} * 4200 * 3, 255)};
     EXPECT_EQ(scale_area(white, 1, 1).bytes, (std::vector<unsigned char>{255, 255, 255}));
 }
 

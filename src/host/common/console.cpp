@@ -12,7 +12,7 @@ void print_text(const char* format, ...) {
     va_start(args, format);
     std::vprintf(format, args);
     va_end(args);
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     // The program's texts end where their formats end ("%s\n", a status line's spaces).
     const std::size_t length = std::strlen(format);
     note_line_end(length > 0 && format[length - 1] == '\n', true);
@@ -20,12 +20,12 @@ void print_text(const char* format, ...) {
 
 void print_error(const char* format, ...) {
     flush_terminal_output();
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     va_list args;
     va_start(args, format);
-    std::fputs("pixelgrow: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
+    (void)std::fputs("pixelgrow: ", stderr);
+    (void)std::vfprintf(stderr, format, args);
+    (void)std::fputc('\n', stderr);
     va_end(args);
 }
 
@@ -38,10 +38,10 @@ void print_untrusted(const char* text) {
         unsigned char shown[4];
         int used = 1;
         const int n = visible_text_char(at, left, charset, shown, &used);
-        std::fwrite(shown, 1, static_cast<std::size_t>(n), stdout);
+        (void)std::fwrite(shown, 1, static_cast<std::size_t>(n), stdout);
         at += used;
         left -= used;
     }
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     note_line_end(false, true);
 }

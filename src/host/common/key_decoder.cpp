@@ -224,7 +224,7 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
         d->mode = KeyDecoder::IN_STRING;
         return swallow(2 + skip_string(d, b + 2, length - 2));
     }
-    if (b[1] == KEY_ESCAPE || b[1] < 0x20) return one(1, KEY_ESCAPE);  // Escape, then another key
+    if (b[1] < 0x20) return one(1, KEY_ESCAPE);  // Escape, then another Escape or control key
     // Alt with a character key: the key itself.
     KeyDecode key = decode_key(d, b + 1, length - 1, false);
     key.used += 1;

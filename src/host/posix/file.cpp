@@ -26,7 +26,7 @@ int create_temporary(const char* name) {
     for (int attempt = 0; attempt < TEMP_ATTEMPTS; ++attempt) {
         sigset_t old;
         block_signals(&old);
-        std::snprintf(temp_name, TEMP_NAME_SIZE, "%s.%d.tmp", name, attempt);
+        (void)std::snprintf(temp_name, TEMP_NAME_SIZE, "%s.%d.tmp", name, attempt);
         const int fd = sys_open(temp_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
         const int error = errno;
         temp_name_set = fd >= 0;

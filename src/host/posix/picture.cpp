@@ -167,7 +167,7 @@ void show_picture_in_terminal(const char* file) {
     const std::string bytes =
         encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place, terminal_charset() == Charset::UTF8);
     if (bytes.empty()) return;
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     flush_terminal_output();
     write_picture(bytes, way);
 }

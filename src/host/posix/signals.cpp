@@ -112,7 +112,7 @@ void on_ending_signal(int sig) {
     // "Terminated", "User defined signal 1") wherever the cursor is: after
     // Ctrl+C they start a fresh line themselves.
     if (was_raw && line_started && sig != SIGINT && sig != SIGPIPE) write_awhile("\n", 1, &write_ms_left);
-    raise(sig);
+    (void)raise(sig);
 }
 
 void install(int sig, void (*handler)(int), int flags) {
@@ -126,12 +126,12 @@ void install(int sig, void (*handler)(int), int flags) {
 void on_stop(int) {
     const int saved_errno = errno;
     restore_terminal();
-    signal(SIGTSTP, SIG_DFL);
+    (void)signal(SIGTSTP, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    raise(SIGTSTP);  // stops here; SIGCONT brings us back
+    (void)raise(SIGTSTP);  // stops here; SIGCONT brings us back
     install(SIGTSTP, on_stop, SA_RESTART);
     errno = saved_errno;
 }

@@ -12,7 +12,7 @@ void host_start() {
     if (started) return;
     started = true;
     // A write past the file size limit should fail and be reported, not kill us.
-    std::signal(SIGXFSZ, SIG_IGN);
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 #ifdef __linux__
     // The pause between batches is 5 ms, and the kernel's usual slack of
     // 50 us for a sleeping thread comes on top of every one of them: 300 a

@@ -53,7 +53,7 @@ void run_command(const char* text) {
             dup2(null_fd, STDERR_FILENO);
             if (null_fd > STDERR_FILENO) close(null_fd);
         }
-        signal(SIGXFSZ, SIG_DFL);  // ignored here for our own writes; not the viewer's business
+        (void)signal(SIGXFSZ, SIG_DFL);  // ignored here for our own writes; not the viewer's business
         char* const argv[] = {const_cast<char*>(OPENER), const_cast<char*>(file), nullptr};
         execvp(OPENER, argv);
         _exit(127);
@@ -64,5 +64,5 @@ void run_command(const char* text) {
 
 void show_warning(const char* text, const char* caption) {
     flush_terminal_output();
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    (void)std::fprintf(stderr, "%s: %s\n", caption, text);
 }

@@ -47,12 +47,12 @@ std::size_t out_length = 0;
     restore_terminal();  // as far as a terminal that is gone can be
     tty_fd = -1;
     if (!ignored_at_start(SIGHUP)) {
-        std::signal(SIGHUP, SIG_DFL);
+        (void)std::signal(SIGHUP, SIG_DFL);
         sigset_t hup;
         sigemptyset(&hup);
         sigaddset(&hup, SIGHUP);
         sigprocmask(SIG_UNBLOCK, &hup, nullptr);
-        raise(SIGHUP);
+        (void)raise(SIGHUP);
     }
     std::exit(128 + SIGHUP);
 }
@@ -167,7 +167,7 @@ void terminal_start() {
     tty_fd = sys_open("/dev/tty", O_RDWR | O_NOCTTY);
     stdout_is_terminal = isatty(STDOUT_FILENO) == 1;
     install_signal_handlers();  // also without a terminal: a half-written file is removed
-    std::atexit(at_exit);
+    (void)std::atexit(at_exit);
     ensure_raw();
 }
 
@@ -204,7 +204,7 @@ int read_key() {
 }
 
 void put_char(int code) {
-    std::fflush(stdout);  // what standard output holds comes first
+    (void)std::fflush(stdout);  // what standard output holds comes first
     if (tty_fd < 0) return;
     unsigned char bytes[3];
     const int n = encode_char(code, charset, bytes);
