@@ -225,8 +225,9 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
         return swallow(2 + skip_string(d, b + 2, length - 2));
     }
     if (b[1] < 0x20) return one(1, KEY_ESCAPE);  // Escape, then another Escape or control key
-    // Alt with a character key: the key itself.
-    KeyDecode key = decode_key(d, b + 1, length - 1, false);
+    // Alt with a character key: the key itself, once all of its bytes are here.
+    KeyDecode key = decode_key(d, b + 1, length - 1, more_may_follow);
+    if (key.used == 0) return key;
     key.used += 1;
     return key;
 }
