@@ -119,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(nothing_left_open(out, true) && out.back() == '\n');
     if (way == PictureWay::HALF_BLOCKS_24BIT || way == PictureWay::HALF_BLOCKS_256)
-        FUZZ_CHECK(cells_per_row(out, unicode) == std::vector<int>(static_cast<std::size_t>(place.rows), place.columns));
+        FUZZ_CHECK(cells_per_row(out, unicode) ==
+                   std::vector<int>(static_cast<std::size_t>(place.rows), place.columns));
     const std::string cut_off = out.substr(0, cut % out.size()) + closing_for_cut_picture(way);
     FUZZ_CHECK(nothing_left_open(cut_off, false));
     return 0;

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition)                                                                        \
-    do {                                                                                             \
-        if (!(condition)) {                                                                          \
-            (void)std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition);       \
-            std::abort();                                                                            \
-        }                                                                                            \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            (void)std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 // The input, taken from the front: a byte at a time for choices, the rest as data.

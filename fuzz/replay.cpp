@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
         }
         for (const auto& file : files) {
             std::ifstream in(file, std::ios::binary);
-            const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in),
+                                                   std::istreambuf_iterator<char>()};
             if (!in.eof() && in.fail()) {
                 (void)std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
                 return 1;

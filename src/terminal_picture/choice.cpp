@@ -211,7 +211,8 @@ TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
     if (size.width_px > 0 && size.height_px > 0) return size;
     if (answers.cell_width > 0 && size.columns > 0 && size.rows > 0) {
         // No larger than a window size can say: an answer is any number.
-        size.width_px = static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_width} * size.columns, 65535));
+        size.width_px =
+            static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_width} * size.columns, 65535));
         size.height_px = static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_height} * size.rows, 65535));
     } else if (answers.graphics_width > 0) {
         size.width_px = answers.graphics_width;
