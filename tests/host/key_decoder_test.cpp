@@ -93,10 +93,10 @@ TEST(KeyDecoder, CharacterKeys) {
     EXPECT_EQ(decode_all("qQpP"), (std::vector<int>{'q', 'Q', 'p', 'P'}));
     EXPECT_EQ(decode_all("\r\x7f\x03"), (std::vector<int>{13, 8, 3}));  // Enter, Backspace, Ctrl+C as a byte
     EXPECT_EQ(decode_all("\xc3\xa9\xe2\x82\xac"), (std::vector<int>{0xE9, 0x20AC}));  // one key per character
-    // A character parted between two reads (a full read buffer) is still one key.
+    // A character parted between two reads (a full read buffer) is still one key, with Alt too.
     for (std::size_t piece : {1u, 2u, 3u})
-        EXPECT_EQ(decode_all("a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", piece),
-                  (std::vector<int>{'a', 0xE9, 0x20AC, 0x1F600}))
+        EXPECT_EQ(decode_all("a\xc3\xa9\xe2\x82\xac\x1b\xe2\x82\xac\xf0\x9f\x98\x80", piece),
+                  (std::vector<int>{'a', 0xE9, 0x20AC, 0x20AC, 0x1F600}))
             << piece;
     EXPECT_EQ(decode_all("\xe2\x82"), (std::vector<int>{0xE2, 0x82}));  // never finished: the bytes themselves
     EXPECT_EQ(decode_all("\xe9x"), (std::vector<int>{0xE9, 'x'}));      // a Latin-1 byte stays itself

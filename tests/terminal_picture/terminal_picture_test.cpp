@@ -243,6 +243,10 @@ TEST(TerminalPicture, ScalingAveragesEachArea) {
     // Three pixels of 0, 30 and 90 into one: their mean; one into three: itself.
     RgbPicture line{3, 1, {0, 0, 0, 30, 30, 30, 90, 90, 90}};
     EXPECT_EQ(scale_area(line, 1, 1).bytes, (std::vector<unsigned char>{40, 40, 40}));
+    // Five into two: the first takes the two pixels whose centres fall in its
+    // span, the second the other three; half a level rounds up.
+    const RgbPicture five{5, 1, {0, 0, 0, 11, 11, 11, 20, 20, 20, 30, 30, 30, 41, 41, 41}};
+    EXPECT_EQ(scale_area(five, 2, 1).bytes, (std::vector<unsigned char>{6, 6, 6, 30, 30, 30}));
     const RgbPicture grown = scale_area(RgbPicture{1, 1, {7, 8, 9}}, 3, 2);
     for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
     // More white pixels into one than a 32-bit sum of 255s holds: still white.
@@ -318,32 +322,45 @@ int distance2(const std::vector<int>& a, const unsigned char* b) {
     return d;
 }
 
-TEST(TerminalPicture, HalfBlocksShowTheAreaAverages) {
-    // 400 × 400 in blocks of 10 × 5: each pixel of 40 × 80 is one block, and so its area's average.
-    const RgbPicture picture = blocks(400, 400, 10, 5), expected = blocks(40, 80, 1, 1);
-    for (bool full_color : {true, false}) {
-        const Cells cells = decode_cells(encode_half_blocks(scale_area(picture, 40, 80), full_color, true));
-        ASSERT_EQ(cells.size(), 40u);
-        for (int row = 0; row < 40; ++row) {
-            ASSERT_EQ(cells[static_cast<std::size_t>(row)].size(), 40u);
-            for (int x = 0; x < 40; ++x) {
-                const Cell& cell = cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(x)];
-                EXPECT_EQ(cell.glyph, "\xe2\x96\x80");
-                const unsigned char* top = pixel_at(expected, x, 2 * row);
-                const unsigned char* bottom = pixel_at(expected, x, 2 * row + 1);
+// Each half-block cell shows its two pixels of `picture`: as sent in 24
+// bits, or as the palette colours nearest them (no other of the 240 nearer).
+void expect_cells_show(const Cells& cells, const RgbPicture& picture, bool full_color) {
+    ASSERT_EQ(cells.size(), static_cast<std::size_t>(picture.height / 2));
+    for (int row = 0; row < picture.height / 2; ++row) {
+        ASSERT_EQ(cells[static_cast<std::size_t>(row)].size(), static_cast<std::size_t>(picture.width));
+        for (int x = 0; x < picture.width; ++x) {
+            const Cell& cell = cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(x)];
+            ASSERT_EQ(cell.glyph, "\xe2\x96\x80");
+            for (const bool top : {true, false}) {
+                const unsigned char* p = pixel_at(picture, x, 2 * row + (top ? 0 : 1));
+                const std::vector<int>& sent = top ? cell.fg : cell.bg;
                 if (full_color) {
-                    ASSERT_EQ(cell.fg, (std::vector<int>{2, top[0], top[1], top[2]}));
-                    ASSERT_EQ(cell.bg, (std::vector<int>{2, bottom[0], bottom[1], bottom[2]}));
+                    ASSERT_EQ(sent, (std::vector<int>{2, p[0], p[1], p[2]})) << row << "," << x << " top " << top;
                     continue;
                 }
-                // The nearest of the palette's 240 colours: no other is nearer.
-                ASSERT_EQ(cell.fg.size(), 2u);
+                ASSERT_EQ(sent.size(), 2u);
                 int best = 1 << 30;
-                for (int i = 16; i < 256; ++i) best = std::min(best, distance2(palette_color(i), top));
-                ASSERT_EQ(distance2(palette_color(cell.fg[1]), top), best) << row << "," << x;
+                for (int i = 16; i < 256; ++i) best = std::min(best, distance2(palette_color(i), p));
+                ASSERT_EQ(distance2(palette_color(sent[1]), p), best) << row << "," << x << " top " << top;
             }
         }
     }
+}
+
+TEST(TerminalPicture, HalfBlocksShowTheAreaAverages) {
+    // 400 × 400 in blocks of 10 × 5: each pixel of 40 × 80 is one block, and so its area's average.
+    const RgbPicture picture = blocks(400, 400, 10, 5), expected = blocks(40, 80, 1, 1);
+    for (bool full_color : {true, false})
+        expect_cells_show(decode_cells(encode_half_blocks(scale_area(picture, 40, 80), full_color, true)), expected,
+                          full_color);
+    // Three colours in a shuffled pattern: colours repeat from cell to cell, and a cell's
+    // top often equals the bottom of the cell before, so each colour left out must be the same.
+    RgbPicture few{16, 8, {}};
+    const unsigned char colours[3][3] = {{0, 0, 0}, {255, 0, 0}, {0, 95, 135}};
+    for (unsigned i = 0, state = 7; i < 16 * 8; ++i, state = state * 1103515245u + 12345u)
+        few.bytes.insert(few.bytes.end(), colours[(state >> 16) % 3], colours[(state >> 16) % 3] + 3);
+    for (bool full_color : {true, false})
+        expect_cells_show(decode_cells(encode_half_blocks(few, full_color, true)), few, full_color);
     // Without the half block: a space a pixel, its colour the background.
     const Cells spaces = decode_cells(encode_half_blocks(expected, true, false));
     ASSERT_EQ(spaces.size(), 80u);
