@@ -1,7 +1,9 @@
 # What gets installed, and the packages made of it with CPack:
-#   cpack --config build/CPackConfig.cmake -G DEB   (Debian and Ubuntu)
-#   cpack --config build/CPackConfig.cmake -G TGZ   (the same files, for any Linux)
-#   cpack --config build-windows/CPackConfig.cmake -G ZIP   (pixelgrow.exe)
+#   (cd build && umask 022 && cpack)           .deb and .tar.gz (bin/, share/ and LICENSE)
+#   (cd build-windows && umask 022 && cpack)   .zip (pixelgrow.exe and LICENSE)
+# Directories made while installing: the same modes whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(WIN32)
   install(TARGETS pixelgrow RUNTIME DESTINATION .)  # the .exe at the top of the .zip
 else()
@@ -30,8 +32,27 @@ pixel from a seeded random generator: each visited pixel takes the colour
 of a finished neighbour, made a little darker, or starts a new region with
 a fresh colour. A status line shows the progress, P shows a text preview,
 and each finished picture is saved as a 24-bit BMP file in the current
-directory and opened in the default image viewer.")
+directory and opened in the default image viewer. Where there is no
+desktop (over ssh, on a server or a Linux console) the picture is shown in
+the terminal itself: with the kitty or iTerm2 graphics protocols, sixel, or
+coloured half blocks, as the terminal allows.")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PIXELGROW_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/license_in_archive.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/reproducible_archives.cmake)
+
+# Every package's times are those of the last commit (SOURCE_DATE_EPOCH, as
+# given or from git), so two builds of one commit give the same bytes.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(CPACK_PIXELGROW_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE CPACK_PIXELGROW_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_QUIET RESULT_VARIABLE no_git)
+  if(no_git)
+    unset(CPACK_PIXELGROW_SOURCE_DATE_EPOCH)
+  endif()
+endif()
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/;/tools/zig/node_modules/")
 
 # Debian: installed under /usr, the C library's version found by dpkg-shlibdeps.
