@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs, on Debian or Ubuntu, what building the program needs
-# (`program`) or building and running every test (`tests`): only the
-# packages that are missing, as root or through sudo.
-#   tools/install-deps.sh program|tests
+# (`program`), building and running every test (`tests`), or making its
+# packages (`package`): only the packages that are missing, as root or
+# through sudo.
+#   tools/install-deps.sh program|tests|package
 set -eu
 
 program="cmake make g++"
@@ -14,10 +15,15 @@ program="cmake make g++"
 tests="$program libgtest-dev libbenchmark-dev strace man-db python3 python3-pil
   xvfb xterm kitty tmux screen imagemagick fonts-dejavu-core"
 
+# The .deb: file names what is packed, dpkg-shlibdeps (dpkg-dev) finds
+# what the program depends on.
+package="$program file dpkg-dev"
+
 case "${1:-}" in
   program) wanted=$program ;;
   tests) wanted=$tests ;;
-  *) echo "usage: $0 program|tests" >&2; exit 2 ;;
+  package) wanted=$package ;;
+  *) echo "usage: $0 program|tests|package" >&2; exit 2 ;;
 esac
 
 missing=""
