@@ -19,9 +19,9 @@ while [ "$(summaries)" -lt "$pictures" ]; do sleep 0.01; done
 end=$(date +%s%N)
 kill "$pid"
 
-loops=$(grep '^locii = ' out.txt | head -n "$pictures" | sed 's/.*loops = \([0-9]*\).*/\1/' | paste -sd+ | bc)
+loops=$(grep '^locii = ' out.txt | head -n "$pictures" | sed 's/.*loops = \([0-9]*\).*/\1/' | awk '{ s += $1 } END { print s }')
 wall_ms=$(( (end - start) / 1000000 ))
 floor_ms=$(( loops * 5 ))
 echo "pictures: $pictures, batches: $loops"
 echo "wall per picture: $(( wall_ms / pictures )) ms; pauses alone: $(( floor_ms / pictures )) ms"
-echo "wall / (loops x 5 ms): $(echo "scale=3; $wall_ms / $floor_ms" | bc)"
+echo "wall / (loops x 5 ms): $(awk -v w="$wall_ms" -v f="$floor_ms" 'BEGIN { printf "%.3f", w / f }')"
