@@ -60,7 +60,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# xdg-open, for the desktop viewer: a desktop has it already, and a server
+# (where the picture is shown in the terminal) needs none of what it brings.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 # Under /usr for the .deb only; the archives hold bin/ and share/ as they are.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack_per_generator.cmake)
 if(WIN32)
