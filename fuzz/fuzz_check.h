@@ -19,7 +19,8 @@ struct FuzzInput {
     const unsigned char* data;
     std::size_t size;
 
-    // A number in 0 .. limit - 1 from the next byte (or two when limit > 256); 0 once the input is used up.
+    // A number in 0 .. limit - 1 from as many of the next bytes as the limit needs, the first the highest;
+    // 0 once the input is used up.
     int pick(int limit) {
         int value = 0;
         for (int span = 1; span < limit && size > 0; span <<= 8, ++data, --size) value = value << 8 | *data;
