@@ -11,7 +11,9 @@ namespace {
 bool same_findings(const Answers& a, const Answers& b) {
     return a.device_attributes == b.device_attributes && a.sixel == b.sixel && a.kitty == b.kitty &&
            std::strcmp(a.name, b.name) == 0 && a.cell_width == b.cell_width && a.cell_height == b.cell_height &&
-           a.graphics_width == b.graphics_width && a.graphics_height == b.graphics_height;
+           a.graphics_width == b.graphics_width && a.graphics_height == b.graphics_height &&
+           a.secondary_said == b.secondary_said &&
+           std::memcmp(a.secondary_attributes, b.secondary_attributes, sizeof a.secondary_attributes) == 0;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // stays inside the terminal, half blocks fill exactly its rows and columns,
 // every escape string opened is closed, and so is one cut off anywhere once
 // the way's closing bytes follow it.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -90,7 +91,7 @@ std::vector<int> cells_per_row(const std::string& out, bool unicode) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
-    const auto way = static_cast<PictureWay>(in.pick(6));
+    const auto way = static_cast<PictureWay>(in.pick(9));
     const bool unicode = in.pick(2) == 1;
     TerminalSize terminal{in.pick(65536), in.pick(65536), in.pick(65536), in.pick(65536)};
     Answers answers;
@@ -103,13 +104,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     terminal = with_answered_pixels(terminal, answers);
     FUZZ_CHECK(terminal.width_px >= 0 && terminal.height_px >= 0);
-    const Placement place = place_picture(side, terminal, reserved);
+    const Placement place = place_picture(way, side, terminal, reserved);
     const int columns = terminal.columns > 0 ? terminal.columns : 80, rows = terminal.rows > 0 ? terminal.rows : 24;
     if (place.columns > 0) {
         FUZZ_CHECK(place.columns <= columns && place.rows >= 1 && place.rows <= rows - reserved);
-        FUZZ_CHECK(place.side_px >= 1 && place.side_px <= side);
-        if (terminal.width_px >= columns && terminal.height_px >= rows)
-            FUZZ_CHECK(place.side_px <= terminal.width_px && place.side_px <= terminal.height_px);
+        if (is_half_blocks(way)) {
+            FUZZ_CHECK(place.side_px == 0 && place.columns <= std::max(1, side));
+        } else {
+            FUZZ_CHECK(place.side_px >= 1 && place.side_px <= side);
+            if (terminal.width_px >= columns && terminal.height_px >= rows)
+                FUZZ_CHECK(place.side_px <= terminal.width_px && place.side_px <= terminal.height_px);
+        }
     }
 
     const std::string out = encode_picture(way, picture, in.data, in.size, place, unicode);
@@ -118,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(nothing_left_open(out, true) && out.back() == '\n');
-    if (way == PictureWay::HALF_BLOCKS_24BIT || way == PictureWay::HALF_BLOCKS_256)
+    if (is_half_blocks(way))
         FUZZ_CHECK(cells_per_row(out, unicode) ==
                    std::vector<int>(static_cast<std::size_t>(place.rows), place.columns));
     const std::string cut_off = out.substr(0, cut % out.size()) + closing_for_cut_picture(way);

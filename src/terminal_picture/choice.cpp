@@ -13,16 +13,76 @@ bool starts(const char* value, const char* prefix) {
     return value != nullptr && std::strncmp(value, prefix, std::strlen(prefix)) == 0;
 }
 
-bool dumb(const TerminalNames& n) { return !set(n.term) || is(n.term, "dumb"); }
+bool ends(const char* value, const char* suffix) {
+    if (value == nullptr) return false;
+    const std::size_t n = std::strlen(value), m = std::strlen(suffix);
+    return n >= m && std::strcmp(value + n - m, suffix) == 0;
+}
+
+// No picture where the terminal has no colours at all: dumb, the old video
+// terminals (vt100, vt220) and monochrome entries.
+bool colourless(const TerminalNames& n) {
+    if (!set(n.term) || is(n.term, "dumb") || ends(n.term, "-mono")) return true;
+    return n.term[0] == 'v' && n.term[1] == 't' && std::isdigit(static_cast<unsigned char>(n.term[2]));
+}
+
+bool in_tmux(const TerminalNames& n) { return set(n.tmux) || starts(n.term, "tmux"); }
 
 // GNU screen, not tmux inside it: it turns 24-bit colour codes into streaks
-// of wrong colours, while the 256-colour palette passes intact.
+// of wrong colours, and holds as many colours as its TERM says.
 bool in_screen(const TerminalNames& n) { return set(n.sty) || (starts(n.term, "screen") && !set(n.tmux)); }
 
 // A multiplexer shows its own screen, not ours: pictures need a passthrough
 // that is off by default, and its answers describe itself.
-bool multiplexed(const TerminalNames& n) {
-    return set(n.tmux) || set(n.sty) || starts(n.term, "screen") || starts(n.term, "tmux");
+bool multiplexed(const TerminalNames& n) { return in_tmux(n) || in_screen(n); }
+
+// TERMs that promise 24-bit colour: their terminals' own entries, each of
+// which draws it (the -direct entries say so in their name).
+constexpr const char* FULL_COLOR_TERMS[] = {"alacritty", "xterm-kitty", "xterm-ghostty", "wezterm", "st-256color"};
+
+bool full_color_term(const char* term) {
+    if (ends(term, "-direct") || starts(term, "foot")) return true;
+    for (const char* t : FULL_COLOR_TERMS)
+        if (is(term, t)) return true;
+    return false;
+}
+
+// The palette a TERM promises where nothing says more: the Linux console's
+// own; 16 colours in the -16color entries, 8 in the -8color ones and in GNU
+// screen's plain entry; otherwise the 256 that nearly every terminal has had
+// for twenty years.
+PictureWay palette_of_term(const char* term, bool screen) {
+    if (is(term, "linux")) return PictureWay::HALF_BLOCKS_LINUX;
+    if (ends(term, "-16color")) return PictureWay::HALF_BLOCKS_16;
+    if (ends(term, "-8color")) return PictureWay::HALF_BLOCKS_8;
+    if (screen && !ends(term, "256color")) return PictureWay::HALF_BLOCKS_8;
+    return PictureWay::HALF_BLOCKS_256;
+}
+
+// The secondary device attributes (ESC [ > kind ; version ; extra c) of
+// terminals that draw 24-bit colour and may not say their name: each as a
+// whole, since a first number alone is shared (terminology's 61 is VTE's,
+// and it maps 24-bit colours into its palette). ANY matches every number.
+constexpr int ANY = -1;
+constexpr int FULL_COLOR_ATTRIBUTES[][3] = {
+    {61, ANY, 1},    // VTE from 0.75.90: GNOME Terminal, Tilix, xfce4-terminal, sakura
+    {65, ANY, 1},    // VTE before it
+    {1, 115, 0},     // Konsole
+    {0, 115, 0},     // qterminal
+    {0, ANY, 1},     // Alacritty, Windows Terminal
+    {0, 276, 0},     // xterm.js
+    {77, ANY, ANY},  // mintty
+    {64, 0, 0},      // zutty
+};
+
+bool full_color_attributes(const Answers& a) {
+    if (!a.secondary_said) return false;
+    for (const auto& match : FULL_COLOR_ATTRIBUTES) {
+        bool same = true;
+        for (int i = 0; i < 3; ++i) same = same && (match[i] == ANY || match[i] == a.secondary_attributes[i]);
+        if (same) return true;
+    }
+    return false;
 }
 
 bool named_kitty(const TerminalNames& n) {
@@ -34,36 +94,45 @@ bool named_iterm2(const TerminalNames& n) {
 }
 
 // What a terminal that names itself (ESC P > | name ESC \) shows best, where
-// the name is certain. Names come as "kitty(0.26.5)", "ghostty 1.1.0",
-// "WezTerm 20240203-110809-5046fc22"; the others (XTerm, foot, mlterm) are
-// known by their device attributes. WezTerm speaks kitty's protocol too, but
-// not all of it, and the iTerm2 way is its own first choice.
+// the name is certain, and whether it draws 24-bit colour. Names come as
+// "kitty(0.26.5)", "ghostty 1.1.0", "WezTerm 20240203-110809-5046fc22"; the
+// pictures of the others (XTerm, foot, mlterm) are known by their device
+// attributes. WezTerm speaks kitty's protocol too, but not all of it, and
+// the iTerm2 way is its own first choice. terminology names itself but maps
+// 24-bit colours into its palette: not here.
 enum class Speaks { NOTHING_SURE, KITTY, ITERM2 };
 struct NamedTerminal {
     const char* name;
     Speaks speaks;
 };
 constexpr NamedTerminal NAMED_TERMINALS[] = {
-    {"kitty", Speaks::KITTY},    {"ghostty", Speaks::KITTY}, {"Konsole", Speaks::KITTY},
-    {"WezTerm", Speaks::ITERM2}, {"iTerm2", Speaks::ITERM2},
+    {"kitty", Speaks::KITTY},       {"ghostty", Speaks::KITTY},        {"Konsole", Speaks::KITTY},
+    {"WezTerm", Speaks::ITERM2},    {"iTerm2", Speaks::ITERM2},        {"XTerm", Speaks::NOTHING_SURE},
+    {"foot", Speaks::NOTHING_SURE}, {"contour", Speaks::NOTHING_SURE}, {"mintty", Speaks::NOTHING_SURE},
+    {"VTE", Speaks::NOTHING_SURE},  {"mlterm", Speaks::NOTHING_SURE},
 };
 
-Speaks speaks(const char* name) {
+const NamedTerminal* named(const char* name) {
     for (const NamedTerminal& t : NAMED_TERMINALS) {
         const std::size_t n = std::strlen(t.name);
         bool same = std::strlen(name) >= n;
         for (std::size_t i = 0; same && i < n; ++i)
             same = std::tolower(static_cast<unsigned char>(name[i])) ==
                    std::tolower(static_cast<unsigned char>(t.name[i]));
-        if (same && (name[n] == '\0' || name[n] == ' ' || name[n] == '(')) return t.speaks;
+        if (same && (name[n] == '\0' || name[n] == ' ' || name[n] == '(')) return &t;
     }
-    return Speaks::NOTHING_SURE;
+    return nullptr;
+}
+
+Speaks speaks(const char* name) {
+    const NamedTerminal* t = named(name);
+    return t != nullptr ? t->speaks : Speaks::NOTHING_SURE;
 }
 
 // Up to `max` numbers separated by ';' from `text` (digits and ';' only, a
 // leading private marker skipped); how many there were, or -1 for anything else.
 int numbers(const char* text, int length, int* out, int max) {
-    int count = 0, at = text[0] == '?' ? 1 : 0;
+    int count = 0, at = text[0] == '?' || text[0] == '>' ? 1 : 0;
     while (at < length) {
         if (count == max) return -1;
         long value = 0;
@@ -81,6 +150,7 @@ int numbers(const char* text, int length, int* out, int max) {
 
 // A control sequence's answer, its parameters and final byte in `body`:
 // ESC [ ? Pn ; ... c, the device attributes: sixel when one parameter is exactly 4;
+// ESC [ > kind ; version ; extra c, the secondary device attributes;
 // ESC [ 6 ; height ; width t, a cell's pixels;
 // ESC [ ? 2 ; 0 ; width ; height S, the pixels sixel may cover (0: success).
 void control_answer(Answers* a, const char* body, int length) {
@@ -92,6 +162,10 @@ void control_answer(Answers* a, const char* body, int length) {
         const int count = numbers(body, length - 1, n, 32);
         for (int i = 0; i < count; ++i)
             if (n[i] == 4) a->sixel = true;
+    } else if (final == 'c' && body[0] == '>') {
+        const int count = numbers(body, length - 1, n, 32);
+        a->secondary_said = count >= 1;
+        for (int i = 0; i < 3; ++i) a->secondary_attributes[i] = i < count ? n[i] : 0;
     } else if (final == 't' && body[0] != '?') {
         if (numbers(body, length - 1, n, 3) == 3 && n[0] == 6 && n[1] > 0 && n[2] > 0) {
             a->cell_height = n[1];
@@ -150,15 +224,17 @@ void begin(Answers* a, unsigned char c) {
 }  // namespace
 
 std::string first_questions(const TerminalNames& names, bool pixels_known) {
-    if (dumb(names) || multiplexed(names)) return "";
+    if (colourless(names) || multiplexed(names)) return "";
     std::string q = named_kitty(names) ? KITTY_QUERY : "";
     q += NAME_QUERY;
     if (!pixels_known) q += CELL_SIZE_QUERY;
+    // Every terminal measured answers or ignores it; none prints it.
+    q += SECONDARY_ATTRIBUTES_QUERY;
     return q + DEVICE_ATTRIBUTES_QUERY;
 }
 
 std::string second_questions(const TerminalNames& names, const Answers& answers, bool pixels_known) {
-    if (dumb(names) || multiplexed(names)) return "";
+    if (colourless(names) || multiplexed(names)) return "";
     std::string q;
     if (!named_kitty(names) && speaks(answers.name) == Speaks::KITTY) q += KITTY_QUERY;
     // Only now, for a terminal that has sixel: elsewhere "ESC [ ? 2 ; 1 ; 0 S"
@@ -222,33 +298,43 @@ TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
 }
 
 PictureWay choose_way(const TerminalNames& names, const Answers& answers, TerminalSize size) {
-    if (dumb(names)) return PictureWay::NONE;
-    const bool full_color = is(names.colorterm, "truecolor") || is(names.colorterm, "24bit");
-    const PictureWay blocks = full_color ? PictureWay::HALF_BLOCKS_24BIT : PictureWay::HALF_BLOCKS_256;
-    if (in_screen(names)) return PictureWay::HALF_BLOCKS_256;
-    if (multiplexed(names)) return blocks;
+    if (colourless(names)) return PictureWay::NONE;
+    // tmux turns 24-bit colour into what its own terminal holds.
+    if (in_tmux(names)) return PictureWay::HALF_BLOCKS_24BIT;
+    if (in_screen(names)) return palette_of_term(names.term, true);
     const bool pixels = size.width_px > 0 && size.height_px > 0;
     if (answers.kitty && pixels) return PictureWay::KITTY;
     if (named_iterm2(names) || speaks(answers.name) == Speaks::ITERM2) return PictureWay::ITERM2;
     if (answers.sixel && pixels) return PictureWay::SIXEL;
-    return blocks;
+    const bool full_color = is(names.colorterm, "truecolor") || is(names.colorterm, "24bit") ||
+                            full_color_term(names.term) || named(answers.name) != nullptr ||
+                            full_color_attributes(answers);
+    return full_color ? PictureWay::HALF_BLOCKS_24BIT : palette_of_term(names.term, false);
 }
 
-Placement place_picture(int picture_side, TerminalSize size, int reserved_rows) {
+Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int reserved_rows) {
     // A terminal that does not say its size is taken as the classic 80 × 24,
     // and one that does not say its cells' pixels as 8 × 16 (only the ways
     // that count in cells are chosen then).
     const int columns = size.columns > 0 ? size.columns : 80;
     const int rows = size.rows > 0 ? size.rows : 24;
+    const int free_rows = rows - reserved_rows;
+    if (columns < 2 || free_rows < 2 || picture_side <= 0) return {};
+    Placement p;
+    if (is_half_blocks(way)) {
+        // Two of the picture's pixels a cell, one above the other; an even
+        // side, so that the square is whole.
+        const int side = std::min({picture_side, columns, 2 * free_rows}) & ~1;
+        p.columns = std::max(1, side);
+        p.rows = std::max(1, side / 2);
+        return p;
+    }
     int cell_w = 8, cell_h = 16;
     if (size.width_px >= columns && size.height_px >= rows) {
         cell_w = size.width_px / columns;
         cell_h = size.height_px / rows;
     }
-    const int free_rows = rows - reserved_rows;
-    if (columns < 2 || free_rows < 2 || picture_side <= 0) return {};
     const int side = std::min({picture_side, columns * cell_w, free_rows * cell_h});
-    Placement p;
     p.columns = std::max(1, side / cell_w);
     p.rows = std::max(1, side / cell_h);
     p.side_px = side;

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <string>
-#include <cstdlib>
 
 #include "terminal_picture.h"
 
@@ -25,43 +24,25 @@ void append_base64(std::string* out, const unsigned char* data, std::size_t size
     }
 }
 
-// The 256-colour palette's 6 × 6 × 6 cube levels and its 24 greys.
-constexpr int CUBE[6] = {0, 95, 135, 175, 215, 255};
-
-int nearest_level(int v) {
-    int best = 0;
-    for (int i = 1; i < 6; ++i)
-        if (std::abs(CUBE[i] - v) < std::abs(CUBE[best] - v)) best = i;
-    return best;
+void append_rgb(std::string* out, bool foreground, const unsigned char* p) {
+    out->append(foreground ? "\x1b[38;2;" : "\x1b[48;2;");
+    *out += std::to_string(p[0]);
+    *out += ';';
+    *out += std::to_string(p[1]);
+    *out += ';';
+    *out += std::to_string(p[2]);
+    *out += 'm';
 }
 
-int distance2(int r, int g, int b, int r2, int g2, int b2) {
-    return (r - r2) * (r - r2) + (g - g2) * (g - g2) + (b - b2) * (b - b2);
-}
-
-// The palette entry nearest a colour: the nearest cube corner or the nearest grey.
-int palette_index(const unsigned char* p) {
-    const int r = nearest_level(p[0]), g = nearest_level(p[1]), b = nearest_level(p[2]);
-    const int cube = 16 + 36 * r + 6 * g + b;
-    const int cube_d = distance2(p[0], p[1], p[2], CUBE[r], CUBE[g], CUBE[b]);
-    const int mean = (p[0] + p[1] + p[2]) / 3;
-    const int grey = std::clamp((mean - 8 + 5) / 10, 0, 23);  // greys are 8 + 10 i
-    const int level = 8 + 10 * grey;
-    return distance2(p[0], p[1], p[2], level, level, level) < cube_d ? 232 + grey : cube;
-}
-
-void append_color(std::string* out, bool foreground, const unsigned char* p, bool full_color) {
-    out->append(foreground ? "\x1b[38;" : "\x1b[48;");
-    if (full_color) {
-        out->append("2;");
-        *out += std::to_string(p[0]);
-        *out += ';';
-        *out += std::to_string(p[1]);
-        *out += ';';
-        *out += std::to_string(p[2]);
+// A palette colour: the 256-colour code, or for the sixteen the codes every
+// colour terminal knows, the bright ones as 90 .. 97 and 100 .. 107.
+void append_index(std::string* out, bool foreground, int index, PictureWay way) {
+    if (way == PictureWay::HALF_BLOCKS_256) {
+        out->append(foreground ? "\x1b[38;5;" : "\x1b[48;5;");
+        *out += std::to_string(index);
     } else {
-        out->append("5;");
-        *out += std::to_string(palette_index(p));
+        out->append("\x1b[");
+        *out += std::to_string((foreground ? 30 : 40) + (index < 8 ? index : 60 + index - 8));
     }
     *out += 'm';
 }
@@ -106,20 +87,35 @@ std::string encode_iterm2(const unsigned char* file, std::size_t size, int colum
     return out;
 }
 
-std::string encode_half_blocks(const RgbPicture& picture, bool full_color, bool unicode) {
+bool is_half_blocks(PictureWay way) {
+    return way == PictureWay::HALF_BLOCKS_24BIT || way == PictureWay::HALF_BLOCKS_256 ||
+           way == PictureWay::HALF_BLOCKS_16 || way == PictureWay::HALF_BLOCKS_8 ||
+           way == PictureWay::HALF_BLOCKS_LINUX;
+}
+
+std::string encode_half_blocks(const RgbPicture& picture, PictureWay way, bool unicode) {
     std::string out;
+    const bool full_color = way == PictureWay::HALF_BLOCKS_24BIT;
+    const std::vector<unsigned char> indices =
+        full_color ? std::vector<unsigned char>{} : palette_indices(picture, way, unicode);
+    const unsigned char* rgb = picture.bytes.data();
+    // A colour is sent only when it differs from the same half of the cell before.
+    const auto differs = [&](std::size_t a, std::size_t b) {
+        return full_color ? !std::equal(rgb + 3 * a, rgb + 3 * a + 3, rgb + 3 * b) : indices[a] != indices[b];
+    };
+    const auto append_color = [&](bool foreground, std::size_t at) {
+        if (full_color)
+            append_rgb(&out, foreground, rgb + 3 * at);
+        else
+            append_index(&out, foreground, indices[at], way);
+    };
     const std::size_t w = static_cast<std::size_t>(picture.width);
     const int step = unicode ? 2 : 1;
     for (int y = 0; y + step <= picture.height; y += step) {
-        const unsigned char* top = &picture.bytes[static_cast<std::size_t>(y) * w * 3];
-        const unsigned char* bottom = unicode ? top + w * 3 : top;
+        const std::size_t top = static_cast<std::size_t>(y) * w, bottom = unicode ? top + w : top;
         for (std::size_t x = 0; x < w; ++x) {
-            // A colour is sent only when it differs from the cell before.
-            const bool first = x == 0;
-            if (unicode && (first || !std::equal(top + 3 * x, top + 3 * x + 3, top + 3 * x - 3)))
-                append_color(&out, true, top + 3 * x, full_color);
-            if (first || !std::equal(bottom + 3 * x, bottom + 3 * x + 3, bottom + 3 * x - 3))
-                append_color(&out, false, bottom + 3 * x, full_color);
+            if (unicode && (x == 0 || differs(top + x, top + x - 1))) append_color(true, top + x);
+            if (x == 0 || differs(bottom + x, bottom + x - 1)) append_color(false, bottom + x);
             // The upper half block: foreground above, background below. A
             // terminal whose character set lacks it gets a space, one pixel a cell.
             out.append(unicode ? "\xe2\x96\x80" : " ");
@@ -146,8 +142,11 @@ std::string encode_picture(PictureWay way, const RgbPicture& picture, const unsi
             return encode_sixel(scale_area(picture, placement.side_px, placement.side_px)) + "\n";
         case PictureWay::HALF_BLOCKS_24BIT:
         case PictureWay::HALF_BLOCKS_256:
-            return encode_half_blocks(scale_area(picture, placement.columns, (unicode ? 2 : 1) * placement.rows),
-                                      way == PictureWay::HALF_BLOCKS_24BIT, unicode);
+        case PictureWay::HALF_BLOCKS_16:
+        case PictureWay::HALF_BLOCKS_8:
+        case PictureWay::HALF_BLOCKS_LINUX:
+            return encode_half_blocks(scale_area(picture, placement.columns, (unicode ? 2 : 1) * placement.rows), way,
+                                      unicode);
     }
     return {};
 }

@@ -27,7 +27,22 @@ RgbPicture scale_area(const RgbPicture& picture, int width, int height);
 
 // ---- what the terminal can do
 
-enum class PictureWay { NONE, KITTY, ITERM2, SIXEL, HALF_BLOCKS_24BIT, HALF_BLOCKS_256 };
+// The half-block ways by the colours the terminal holds: 24-bit, the 256-colour
+// palette, the sixteen, the first eight; and the Linux console's sixteen
+// foregrounds on eight backgrounds, in its own colours.
+enum class PictureWay {
+    NONE,
+    KITTY,
+    ITERM2,
+    SIXEL,
+    HALF_BLOCKS_24BIT,
+    HALF_BLOCKS_256,
+    HALF_BLOCKS_16,
+    HALF_BLOCKS_8,
+    HALF_BLOCKS_LINUX
+};
+
+bool is_half_blocks(PictureWay way);
 
 // The environment variables that name the terminal; null when unset. Over
 // ssh only TERM and the LC_ ones come along, and TERM is often a stand-in
@@ -54,6 +69,8 @@ struct Answers {
     int cell_height = 0;
     int graphics_width = 0;  // the pixels a sixel picture may cover (XTSMGRAPHICS), 0 when not said
     int graphics_height = 0;
+    bool secondary_said = false;       // the secondary device attributes (ESC [ > c) came
+    int secondary_attributes[3] = {};  // ... their first three numbers: kind, version, extra
     // Where the scan stands inside a possible answer.
     int state = 0;
     char held[128] = {};
@@ -65,6 +82,7 @@ constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
 constexpr char NAME_QUERY[] = "\x1b[>q";
 constexpr char CELL_SIZE_QUERY[] = "\x1b[16t";
 constexpr char GRAPHICS_SIZE_QUERY[] = "\x1b[?2;1;0S";
+constexpr char SECONDARY_ATTRIBUTES_QUERY[] = "\x1b[>c";
 constexpr char DEVICE_ATTRIBUTES_QUERY[] = "\x1b[c";  // asked last: every terminal answers it
 
 // The questions to send when the program takes the terminal, ending with the
@@ -94,11 +112,13 @@ TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers);
 
 // The way to show a picture. The ways that draw pixels (kitty, sixel) only
 // where the size in pixels is known: a guess could push the picture's top
-// and the lines above it off the screen.
+// and the lines above it off the screen. Half blocks in 24-bit colour only
+// on evidence: COLORTERM, a TERM, a name or device attributes that mean it;
+// in fewer colours where the TERM says so.
 PictureWay choose_way(const TerminalNames& names, const Answers& answers, TerminalSize size);
 
 // Where the picture goes: `columns` × `rows` cells, and its side in screen
-// pixels for the ways that draw pixels (kitty, sixel).
+// pixels for the ways that draw pixels (kitty, sixel); 0 for half blocks.
 struct Placement {
     int columns = 0;
     int rows = 0;
@@ -106,9 +126,11 @@ struct Placement {
 };
 
 // The largest square that fits in the terminal's width and its height less
-// `reserved_rows`, never larger than the picture's own `picture_side` pixels.
-// No columns when not even two rows or columns are left.
-Placement place_picture(int picture_side, TerminalSize size, int reserved_rows);
+// `reserved_rows`, never larger than the picture's own `picture_side` pixels:
+// for the ways that draw pixels, in screen pixels; for half blocks, in cells,
+// a cell two of the picture's pixels high, whatever the pixel size. No
+// columns when not even two rows or columns are left.
+Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int reserved_rows);
 
 // The bytes that show `picture` in the placement, the cursor ending at the
 // start of the line below it: lines end in a line feed alone, which the
@@ -127,5 +149,21 @@ const char* closing_for_cut_picture(PictureWay way);
 std::string encode_kitty(const RgbPicture& picture);  // one pixel to a screen pixel
 std::string encode_iterm2(const unsigned char* file, std::size_t size, int columns, int rows);
 std::string encode_sixel(const RgbPicture& picture);  // at its own size
-// A cell for 1 × 2 pixels; without `unicode` a cell for each pixel.
-std::string encode_half_blocks(const RgbPicture& picture, bool full_color, bool unicode);
+// A cell for 1 × 2 pixels; without `unicode` a cell for each pixel. `way`
+// is one of the half-block ways; a palette way dithers.
+std::string encode_half_blocks(const RgbPicture& picture, PictureWay way, bool unicode);
+
+// ---- the palettes
+
+// The colour a palette index of the half-block `way` shows, as the program
+// takes it: 0 .. 15 the terminal's own sixteen, which each terminal sets as it
+// likes: xterm's defaults, near most terminals' own, and the VGA colours of
+// the Linux console; 16 .. 231 the 6 × 6 × 6 cube, 232 .. 255 the greys.
+void palette_color(PictureWay way, int index, unsigned char rgb[3]);
+
+// Each pixel's palette index for the half-block `way` (256, 16 or 8 colours),
+// with the error diffused to the pixels not yet chosen, so that an area's
+// average stays the picture's. With `unicode` the even rows are foregrounds,
+// the odd rows backgrounds; without, every row is a background. The Linux
+// console has no bright backgrounds: 16 colours above, 8 below.
+std::vector<unsigned char> palette_indices(const RgbPicture& picture, PictureWay way, bool unicode);

@@ -534,6 +534,7 @@ const std::string KITTY_QUERY = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
 const std::string NAME_QUERY = "\x1b[>q";
 const std::string CELL_QUERY = "\x1b[16t";
 const std::string AREA_QUERY = "\x1b[?2;1;0S";
+const std::string SECONDARY_QUERY = "\x1b[>c";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
 const std::string SIXEL_ATTRIBUTES = "\x1b[?63;1;2;4;6;9;15;16;22;28c";  // xterm -ti vt340
 const std::string ROW_END = "\x1b[0m\r\n";  // a row of half blocks, its line feed made a new line
@@ -583,7 +584,8 @@ protected:
         const std::size_t end = std::min(p_.output.find(SUCCESS), p_.output.size());
         for (;;) {
             std::size_t first = std::string::npos, length = 0;
-            for (const std::string& q : {DEVICE_ATTRIBUTES, KITTY_QUERY, NAME_QUERY, CELL_QUERY, AREA_QUERY}) {
+            for (const std::string& q :
+                 {DEVICE_ATTRIBUTES, KITTY_QUERY, NAME_QUERY, CELL_QUERY, AREA_QUERY, SECONDARY_QUERY}) {
                 const std::size_t at = p_.output.find(q, scanned_);
                 if (at < end && (first == std::string::npos || at < first)) {
                     first = at;
@@ -652,46 +654,52 @@ const PtyWindow NO_PIXELS{24, 80, 0, 0};
 const PtyWindow KITTY_9X20{50, 132, 1188, 1000};
 
 TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
+    const std::string N = NAME_QUERY, C = CELL_QUERY, S = SECONDARY_QUERY, D = DEVICE_ATTRIBUTES;
     const struct {
         const char* what;
         Terminal terminal;
         std::string asked;         // the questions, in order
         std::string begins, ends;  // the picture's bytes; "" when none
         int block_rows;            // rows of half blocks, 0 for none
+        std::string never = "";    // what the picture's bytes must not hold
         // A table, one terminal to a row.
         // clang-format off
     } cases[] = {
-        {"kitty", {{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {DEVICE_ATTRIBUTES, "\x1b[?62;c"}}, KITTY_9X20},
-         KITTY_QUERY + NAME_QUERY + DEVICE_ATTRIBUTES, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
+        {"kitty", {{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {D, "\x1b[?62;c"}}, KITTY_9X20},
+         KITTY_QUERY + N + S + D, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
         // Over ssh with a stand-in TERM: known by its name, then by its answer.
         {"kitty over ssh",
          {{"TERM=xterm-256color", "SSH_CONNECTION=10.0.0.1 50000 10.0.0.2 22"},
-          {{NAME_QUERY, named("kitty(0.26.5)")}, {CELL_QUERY, "\x1b[6;20;9t"}, {KITTY_QUERY, KITTY_OK},
-           {DEVICE_ATTRIBUTES, "\x1b[?62;c"}},
+          {{N, named("kitty(0.26.5)")}, {C, "\x1b[6;20;9t"}, {KITTY_QUERY, KITTY_OK}, {D, "\x1b[?62;c"}},
           {50, 132, 0, 0}},
-         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES + KITTY_QUERY + DEVICE_ATTRIBUTES,
-         "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
-        {"iTerm2 over ssh", {{"TERM=xterm-256color", "LC_TERMINAL=iTerm2"}, {}, KITTY_9X20}, NAME_QUERY + DEVICE_ATTRIBUTES,
+         N + C + S + D + KITTY_QUERY + D, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
+        {"iTerm2 over ssh", {{"TERM=xterm-256color", "LC_TERMINAL=iTerm2"}, {}, KITTY_9X20}, N + S + D,
          "\x1b]1337;File=inline=1;size=480054;width=44;height=20;", "\a\r\n", 0},
-        {"sixel", {{"TERM=xterm"}, {{DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}}, XTERM_6X13}, NAME_QUERY + DEVICE_ATTRIBUTES,
-         "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
+        {"sixel", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, XTERM_6X13}, N + S + D, "\x1bPq\"1;1;221;221#0;2;",
+         "\x1b\\\r\n", 0},
         // No pixels from the pty: xterm's sixel area tells its 6 × 13 cells ...
         {"sixel sized by its area",
-         {{"TERM=xterm"},
-          {{NAME_QUERY, named("XTerm(379)")}, {AREA_QUERY, "\x1b[?2;0;480;312S"}, {DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}},
+         {{"TERM=xterm"}, {{N, named("XTerm(379)")}, {AREA_QUERY, "\x1b[?2;0;480;312S"}, {D, SIXEL_ATTRIBUTES}},
           NO_PIXELS},
-         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES + AREA_QUERY + DEVICE_ATTRIBUTES, "\x1bPq\"1;1;221;221#0;2;",
-         "\x1b\\\r\n", 0},
+         N + C + S + D + AREA_QUERY + D, "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
         // ... and where nothing tells them, half blocks, which count in cells.
-        {"sixel of no known size", {{"TERM=xterm"}, {{DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}}, NO_PIXELS},
-         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES + AREA_QUERY + DEVICE_ATTRIBUTES, "\x1b[38;5;", ROW_END, 17},
-        {"silent", {{"TERM=xterm-256color"}, {}, XTERM_6X13}, NAME_QUERY + DEVICE_ATTRIBUTES, "\x1b[38;5;", ROW_END, 17},
-        {"24-bit", {{"TERM=xterm-256color", "COLORTERM=truecolor"}, {{DEVICE_ATTRIBUTES, "\x1b[?62;22c"}}},
-         NAME_QUERY + CELL_QUERY + DEVICE_ATTRIBUTES, "\x1b[38;2;", ROW_END, 25},
-        {"tmux", {{"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0", "COLORTERM=truecolor"}, {}}, "", "\x1b[38;2;",
-         ROW_END, 25},
-        {"GNU screen", {{"TERM=screen.xterm-256color", "STY=123.pts-0.host", "COLORTERM=truecolor"}, {}}, "", "\x1b[38;5;",
-         ROW_END, 25},
+        {"sixel of no known size", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, NO_PIXELS},
+         N + C + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
+        {"silent", {{"TERM=xterm-256color"}, {}, XTERM_6X13}, N + S + D, "\x1b[38;5;", ROW_END, 17},
+        // 24-bit colour: said by COLORTERM, by the TERM, by the answers; every row the rows leave.
+        {"24-bit", {{"TERM=xterm-256color", "COLORTERM=truecolor"}, {{D, "\x1b[?62;22c"}}},
+         N + C + S + D, "\x1b[38;2;", ROW_END, 43},
+        {"Alacritty over ssh", {{"TERM=alacritty"}, {{S, "\x1b[>0;1700;1c"}, {D, "\x1b[?6c"}}},
+         N + C + S + D, "\x1b[38;2;", ROW_END, 43},
+        {"VTE over ssh", {{"TERM=xterm-256color"}, {{S, "\x1b[>65;7006;1c"}, {D, "\x1b[?65;1;9c"}}},
+         N + C + S + D, "\x1b[38;2;", ROW_END, 43},
+        {"tmux", {{"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0"}, {}}, "", "\x1b[38;2;", ROW_END, 43},
+        {"GNU screen", {{"TERM=screen.xterm-256color", "STY=123.pts-0.host", "COLORTERM=truecolor"}, {}}, "",
+         "\x1b[38;5;", ROW_END, 43},
+        // Sixteen colours and eight: their own codes, never the palette's.
+        {"Linux console", {{"TERM=linux"}, {{D, "\x1b[?6c"}}, NO_PIXELS}, N + C + S + D, "\x1b[", ROW_END, 17, "8;"},
+        {"GNU screen of 8 colours", {{"TERM=screen", "STY=123.pts-0.host"}, {}}, "", "\x1b[3", ROW_END, 43, "8;"},
+        {"vt220", {{"TERM=vt220"}, {}}, "", "", "", 0},
         {"dumb", {{"TERM=dumb"}, {}}, "", "", "", 0},
     };
     // clang-format on
@@ -703,6 +711,9 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         ASSERT_GE(shown_.size(), c.ends.size());
         EXPECT_EQ(shown_.substr(shown_.size() - c.ends.size()), c.ends);
         EXPECT_EQ(rows_in(shown_), c.block_rows);
+        if (!c.never.empty()) {
+            EXPECT_EQ(shown_.find(c.never), std::string::npos);
+        }
         quit();
         EXPECT_EQ(read_file(launches_path()), "");
         clear_work();
@@ -731,7 +742,7 @@ TEST_F(PictureTest, WithStandardOutputRedirectedThePictureStillGoesToTheTerminal
     const std::string out = read_file(work_ + "/out.txt");
     EXPECT_NE(out.find(SUCCESS), std::string::npos);
     EXPECT_EQ(out.find('\x1b'), std::string::npos) << "nothing for the terminal in the file";
-    EXPECT_EQ(rows_in(p_.output), 25) << "the picture on the terminal";
+    EXPECT_EQ(rows_in(p_.output), 43) << "the picture on the terminal, on the 50 rows less 7";
 }
 
 // In a directory others can write, the saved file may be swapped before it is
@@ -766,7 +777,7 @@ TEST_F(PictureTest, ASwappedFileIsNeverReadBack) {
         ASSERT_TRUE(c.swap(path));
         ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", 10000))
             << p_.output.substr(p_.output.size() > 300 ? p_.output.size() - 300 : 0);
-        EXPECT_EQ(rows_in(p_.output.substr(p_.output.find(SUCCESS))), 25) << "the picture saved";
+        EXPECT_EQ(rows_in(p_.output.substr(p_.output.find(SUCCESS))), 43) << "the picture saved";
         quit();
         clear_work();
     }

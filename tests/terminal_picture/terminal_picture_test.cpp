@@ -119,7 +119,8 @@ SixelImage decode_sixel(const std::string& s) {
     return image;
 }
 
-// Half-block cells: colours as sent, as the 256-colour palette index when so sent.
+// Half-block cells: colours as sent: {2, r, g, b}, {5, index}, or a code of
+// the sixteen ({31}, {93}, {44}).
 struct Cell {
     std::vector<int> fg, bg;
     std::string glyph;
@@ -135,6 +136,8 @@ Cells decode_cells(const std::string& s) {
             std::vector<int> p;
             for (std::size_t k = at + 2; k < end; ++k) p.push_back(number_at(s, &k));
             if (p.size() > 1) (p[0] == 38 ? fg : bg).assign(p.begin() + 1, p.end());
+            if (p.size() == 1 && ((p[0] >= 30 && p[0] <= 37) || (p[0] >= 90 && p[0] <= 97))) fg = p;
+            if (p.size() == 1 && ((p[0] >= 40 && p[0] <= 47) || (p[0] >= 100 && p[0] <= 107))) bg = p;
             if (p == std::vector<int>{0}) fg.clear(), bg.clear();
             at = end + 1;
         } else if (s[at] == '\n') {
@@ -308,65 +311,122 @@ TEST(TerminalPicture, SixelDecodesToThePictureWithinItsColourError) {
     }
 }
 
-// The 256-colour palette's colour of an index from 16 on.
-std::vector<int> palette_color(int index) {
-    static const int LEVELS[6] = {0, 95, 135, 175, 215, 255};
-    if (index >= 232) return std::vector<int>(3, 8 + 10 * (index - 232));
-    const int i = index - 16;
-    return {LEVELS[i / 36], LEVELS[i / 6 % 6], LEVELS[i % 6]};
+// The palette index a cell's colour was sent as; -1 for a 24-bit colour.
+int index_sent(const std::vector<int>& sent, bool foreground) {
+    if (sent.size() == 2 && sent[0] == 5) return sent[1];
+    if (sent.size() != 1) return -1;
+    if (sent[0] >= 90) return sent[0] - (foreground ? 90 : 100) + 8;
+    return sent[0] - (foreground ? 30 : 40);
 }
 
-int distance2(const std::vector<int>& a, const unsigned char* b) {
-    int d = 0;
-    for (int k = 0; k < 3; ++k) d += (a[static_cast<std::size_t>(k)] - b[k]) * (a[static_cast<std::size_t>(k)] - b[k]);
-    return d;
-}
-
-// Each half-block cell shows its two pixels of `picture`: as sent in 24
-// bits, or as the palette colours nearest them (no other of the 240 nearer).
-void expect_cells_show(const Cells& cells, const RgbPicture& picture, bool full_color) {
-    ASSERT_EQ(cells.size(), static_cast<std::size_t>(picture.height / 2));
-    for (int row = 0; row < picture.height / 2; ++row) {
-        ASSERT_EQ(cells[static_cast<std::size_t>(row)].size(), static_cast<std::size_t>(picture.width));
-        for (int x = 0; x < picture.width; ++x) {
-            const Cell& cell = cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(x)];
-            ASSERT_EQ(cell.glyph, "\xe2\x96\x80");
+// What the terminal shows of half-block cells of `way`: two pixels a cell.
+RgbPicture shown(const Cells& cells, PictureWay way) {
+    RgbPicture p{static_cast<int>(cells.empty() ? 0 : cells[0].size()), static_cast<int>(cells.size() * 2), {}};
+    p.bytes.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height) * 3);
+    for (std::size_t row = 0; row < cells.size(); ++row)
+        for (std::size_t x = 0; x < cells[row].size(); ++x)
             for (const bool top : {true, false}) {
-                const unsigned char* p = pixel_at(picture, x, 2 * row + (top ? 0 : 1));
-                const std::vector<int>& sent = top ? cell.fg : cell.bg;
-                if (full_color) {
-                    ASSERT_EQ(sent, (std::vector<int>{2, p[0], p[1], p[2]})) << row << "," << x << " top " << top;
-                    continue;
-                }
-                ASSERT_EQ(sent.size(), 2u);
-                int best = 1 << 30;
-                for (int i = 16; i < 256; ++i) best = std::min(best, distance2(palette_color(i), p));
-                ASSERT_EQ(distance2(palette_color(sent[1]), p), best) << row << "," << x << " top " << top;
+                const std::vector<int>& sent = top ? cells[row][x].fg : cells[row][x].bg;
+                unsigned char* to = &p.bytes[((2 * row + (top ? 0 : 1)) * static_cast<std::size_t>(p.width) + x) * 3];
+                const int index = index_sent(sent, top);
+                if (index >= 0)
+                    palette_color(way, index, to);
+                else
+                    for (int c = 0; c < 3; ++c)
+                        to[c] = static_cast<unsigned char>(sent.at(static_cast<std::size_t>(c) + 1));
             }
-        }
-    }
+    return p;
 }
 
-TEST(TerminalPicture, HalfBlocksShowTheAreaAverages) {
-    // 400 × 400 in blocks of 10 × 5: each pixel of 40 × 80 is one block, and so its area's average.
-    const RgbPicture picture = blocks(400, 400, 10, 5), expected = blocks(40, 80, 1, 1);
-    for (bool full_color : {true, false})
-        expect_cells_show(decode_cells(encode_half_blocks(scale_area(picture, 40, 80), full_color, true)), expected,
-                          full_color);
-    // Three colours in a shuffled pattern: colours repeat from cell to cell, and a cell's
-    // top often equals the bottom of the cell before, so each colour left out must be the same.
-    RgbPicture few{16, 8, {}};
-    const unsigned char colours[3][3] = {{0, 0, 0}, {255, 0, 0}, {0, 95, 135}};
-    for (unsigned i = 0, state = 7; i < 16 * 8; ++i, state = state * 1103515245u + 12345u)
-        few.bytes.insert(few.bytes.end(), colours[(state >> 16) % 3], colours[(state >> 16) % 3] + 3);
-    for (bool full_color : {true, false})
-        expect_cells_show(decode_cells(encode_half_blocks(few, full_color, true)), few, full_color);
+TEST(TerminalPicture, HalfBlocksShowTheirPixelsInEachWay) {
+    // 24-bit: each cell's two pixels exactly, colours left out where the same
+    // half of the cell before has them. A picture whose colours the palette
+    // holds: exactly those, dithering adds nothing. Each way from the indices
+    // it has: all 240 of the 256 beyond the terminal's own sixteen; the
+    // sixteen, the bright ones as 90 .. 97 and 100 .. 107; 8 and 8; on the
+    // Linux console 16 above and 8 below.
+    const struct {
+        PictureWay way;
+        int top_first, top_end, bottom_end;
+    } cases[] = {{PictureWay::HALF_BLOCKS_24BIT, 0, 0, 0},
+                 {PictureWay::HALF_BLOCKS_256, 16, 256, 256},
+                 {PictureWay::HALF_BLOCKS_16, 0, 16, 16},
+                 {PictureWay::HALF_BLOCKS_8, 0, 8, 8},
+                 {PictureWay::HALF_BLOCKS_LINUX, 0, 16, 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.way));
+        RgbPicture picture = blocks(40, 80, 1, 1);
+        if (c.way != PictureWay::HALF_BLOCKS_24BIT)  // shuffled palette colours: a cell's top often the bottom before
+            for (unsigned i = 0, state = 7; i < 40 * 80; ++i, state = state * 1103515245u + 12345u) {
+                const int end = (i / 40) % 2 == 0 ? c.top_end : c.bottom_end;
+                palette_color(c.way,
+                              c.top_first + static_cast<int>((state >> 16) % static_cast<unsigned>(end - c.top_first)),
+                              &picture.bytes[std::size_t{i} * 3]);
+            }
+        const Cells cells = decode_cells(encode_half_blocks(picture, c.way, true));
+        ASSERT_EQ(cells.size(), 40u);
+        for (const auto& row : cells)
+            for (const Cell& cell : row) {
+                ASSERT_EQ(cell.glyph, "\xe2\x96\x80");
+                EXPECT_EQ(index_sent(cell.fg, true) >= 0, c.way != PictureWay::HALF_BLOCKS_24BIT);
+            }
+        EXPECT_EQ(shown(cells, c.way).bytes, picture.bytes);
+    }
     // Without the half block: a space a pixel, its colour the background.
-    const Cells spaces = decode_cells(encode_half_blocks(expected, true, false));
+    const RgbPicture picture = blocks(40, 80, 1, 1);
+    const Cells spaces = decode_cells(encode_half_blocks(picture, PictureWay::HALF_BLOCKS_24BIT, false));
     ASSERT_EQ(spaces.size(), 80u);
-    const unsigned char* p = pixel_at(expected, 3, 41);
+    const unsigned char* p = pixel_at(picture, 3, 41);
     EXPECT_EQ(spaces[41][3].glyph, " ");
     EXPECT_EQ(spaces[41][3].bg, (std::vector<int>{2, p[0], p[1], p[2]}));
+    const Cells linux_console = decode_cells(encode_half_blocks(picture, PictureWay::HALF_BLOCKS_LINUX, false));
+    for (const auto& row : linux_console)
+        for (const Cell& cell : row) ASSERT_LT(index_sent(cell.bg, false), 8) << "a background of the console's";
+}
+
+// The mean difference, per channel out of 255, of the two pictures' averages
+// over squares of `side` pixels: what the eye makes of a few cells together.
+double area_difference(const RgbPicture& a, const RgbPicture& b, int side) {
+    const RgbPicture x = scale_area(a, a.width / side, a.height / side),
+                     y = scale_area(b, b.width / side, b.height / side);
+    double sum = 0;
+    for (std::size_t i = 0; i < x.bytes.size(); ++i) sum += std::abs(x.bytes[i] - y.bytes[i]);
+    return sum / static_cast<double>(x.bytes.size());
+}
+
+TEST(TerminalPicture, DitheringKeepsTheAreasTrueWhereTheNearestColourDoesNot) {
+    // Grown pictures at a half-block size: shown in each palette way, and as
+    // each pixel's nearest colour in RGB, as the program once showed them.
+    const RgbPicture picture = scale_area(grown_picture(5), 120, 120);
+    const struct {
+        PictureWay way;
+        int top_first, top_end, bottom_end;
+    } cases[] = {{PictureWay::HALF_BLOCKS_256, 16, 256, 256},
+                 {PictureWay::HALF_BLOCKS_16, 0, 16, 16},
+                 {PictureWay::HALF_BLOCKS_8, 0, 8, 8},
+                 {PictureWay::HALF_BLOCKS_LINUX, 0, 16, 8}};
+    for (const auto& c : cases) {
+        RgbPicture nearest = picture;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                unsigned char* p = &nearest.bytes[(static_cast<std::size_t>(y) * 120 + x) * 3];
+                int best = 1 << 30, at = 0;
+                for (int i = c.top_first; i < (y % 2 == 0 ? c.top_end : c.bottom_end); ++i) {
+                    unsigned char q[3];
+                    palette_color(c.way, i, q);
+                    const int d =
+                        (p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) + (p[2] - q[2]) * (p[2] - q[2]);
+                    if (d < best) best = d, at = i;
+                }
+                palette_color(c.way, at, p);
+            }
+        const RgbPicture dithered = shown(decode_cells(encode_half_blocks(picture, c.way, true)), c.way);
+        const double by_nearest = area_difference(nearest, picture, 4),
+                     by_dither = area_difference(dithered, picture, 4);
+        std::printf("way %d: 4 x 4 areas off by %.2f dithered, %.2f by the nearest colour\n", static_cast<int>(c.way),
+                    by_dither, by_nearest);
+        EXPECT_LT(by_dither, by_nearest * 0.8) << static_cast<int>(c.way);
+    }
 }
 
 // Escapes and other controls made readable, for messages.
@@ -431,14 +491,38 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
             EXPECT_EQ(a.graphics_width, c.area_w);
             EXPECT_EQ(a.graphics_height, c.area_h);
         }
+    // The secondary device attributes: their first three numbers, which are
+    // no primary ones.
+    const struct {
+        std::string input;
+        bool said;
+        int kind, version, extra, device_attributes;
+    } secondary[] = {
+        {"\x1b[>65;7006;1c\x1b[?65;1;9c", true, 65, 7006, 1, 1},
+        {"\x1b[>0;1700;1c", true, 0, 1700, 1, 0},
+        {"\x1b[>77;30702c", true, 77, 30702, 0, 0},
+        {"\x1b[>c\x1b[?6c", false, 0, 0, 0, 1},
+    };
+    for (const auto& c : secondary)
+        for (std::size_t piece : {1u, 64u}) {
+            SCOPED_TRACE(c.input.substr(1) + " in pieces of " + std::to_string(piece));
+            const Answers a = answered(c.input, piece);
+            EXPECT_EQ(a.secondary_said, c.said);
+            EXPECT_EQ(a.secondary_attributes[0], c.kind);
+            EXPECT_EQ(a.secondary_attributes[1], c.version);
+            EXPECT_EQ(a.secondary_attributes[2], c.extra);
+            EXPECT_EQ(a.device_attributes, c.device_attributes);
+        }
 }
 
-// The questions and the way, for terminals as they name themselves and answer.
+// The questions and the way, for terminals as they name themselves and answer
+// (the answers as measured where the notes on real terminals say so).
 TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
     const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\", SIXEL = "\x1b[?63;4c", PLAIN = "\x1b[?62;c";
     const std::string K = KITTY_QUERY, N = NAME_QUERY, C = CELL_SIZE_QUERY, G = GRAPHICS_SIZE_QUERY,
-                      D = DEVICE_ATTRIBUTES_QUERY;
+                      S = SECONDARY_ATTRIBUTES_QUERY, D = DEVICE_ATTRIBUTES_QUERY;
     const auto name = [](const char* n) { return std::string("\x1bP>|") + n + "\x1b\\"; };
+    const auto secondary = [](const char* n) { return std::string("\x1b[>") + n + "c"; };
     const TerminalSize PIXELS{80, 24, 640, 384}, NO_PIXELS{80, 24, 0, 0};
     using W = PictureWay;
     const struct {
@@ -448,40 +532,118 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
         std::string first, second;  // the questions
         PictureWay way;
     } cases[] = {
-        {{"xterm-kitty"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
-        {{"xterm-kitty"}, PIXELS, PLAIN, K + N + D, "", W::HALF_BLOCKS_256},  // named, but the query was not answered
-        {{"xterm-ghostty", "truecolor"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
-        {{"xterm-256color", nullptr, nullptr, nullptr, "3"}, PIXELS, KITTY_OK + PLAIN, K + N + D, "", W::KITTY},
+        {{"xterm-kitty"}, PIXELS, KITTY_OK + PLAIN, K + N + S + D, "", W::KITTY},
+        {{"xterm-kitty"}, PIXELS, PLAIN, K + N + S + D, "", W::HALF_BLOCKS_24BIT},  // the query not answered
+        {{"xterm-ghostty", "truecolor"}, PIXELS, KITTY_OK + PLAIN, K + N + S + D, "", W::KITTY},
+        {{"xterm-256color", nullptr, nullptr, nullptr, "3"}, PIXELS, KITTY_OK + PLAIN, K + N + S + D, "", W::KITTY},
         // Over ssh, TERM a stand-in: the name says kitty, its query comes second.
-        {{"xterm-256color"}, PIXELS, name("kitty(0.26.5)") + PLAIN + KITTY_OK + PLAIN, N + D, K + D, W::KITTY},
+        {{"xterm-256color"}, PIXELS, name("kitty(0.26.5)") + PLAIN + KITTY_OK + PLAIN, N + S + D, K + D, W::KITTY},
         {{"xterm-256color"},
          NO_PIXELS,
          name("kitty(0.26.5)") + "\x1b[6;20;9t" + PLAIN + KITTY_OK + PLAIN,
-         N + C + D,
+         N + C + S + D,
          K + D,
          W::KITTY},
-        {{"xterm-256color"}, PIXELS, name("ghostty 1.1.0") + PLAIN + KITTY_OK + PLAIN, N + D, K + D, W::KITTY},
-        {{"xterm-256color"}, PIXELS, name("Konsole 24.02.1") + SIXEL + PLAIN, N + D, K + D, W::SIXEL},  // no OK
-        {{"xterm-256color"}, PIXELS, name("WezTerm 20240203-110809-5046fc22") + SIXEL, N + D, "", W::ITERM2},
-        {{"xterm-256color"}, PIXELS, name("iTerm2 3.5.0") + PLAIN, N + D, "", W::ITERM2},
-        {{"xterm-256color", nullptr, "WezTerm"}, PIXELS, PLAIN, N + D, "", W::ITERM2},
-        {{"xterm-256color", nullptr, nullptr, "iTerm2"}, NO_PIXELS, SIXEL, N + C + D, G + D, W::ITERM2},
-        {{"xterm"}, PIXELS, name("XTerm(379)") + SIXEL, N + D, "", W::SIXEL},
-        {{"xterm"}, PIXELS, name("foot(1.13.1)") + SIXEL, N + D, "", W::SIXEL},
-        {{"xterm"}, PIXELS, name("kittyish 1.0") + SIXEL, N + D, "", W::SIXEL},  // not kitty's name
+        {{"xterm-256color"}, PIXELS, name("ghostty 1.1.0") + PLAIN + KITTY_OK + PLAIN, N + S + D, K + D, W::KITTY},
+        {{"xterm-256color"}, PIXELS, name("Konsole 24.02.1") + SIXEL + PLAIN, N + S + D, K + D, W::SIXEL},  // no OK
+        {{"xterm-256color"}, PIXELS, name("WezTerm 20240203-110809-5046fc22") + SIXEL, N + S + D, "", W::ITERM2},
+        {{"xterm-256color"}, PIXELS, name("iTerm2 3.5.0") + PLAIN, N + S + D, "", W::ITERM2},
+        {{"xterm-256color", nullptr, "WezTerm"}, PIXELS, PLAIN, N + S + D, "", W::ITERM2},
+        {{"xterm-256color", nullptr, nullptr, "iTerm2"}, NO_PIXELS, SIXEL, N + C + S + D, G + D, W::ITERM2},
+        {{"xterm"}, PIXELS, name("XTerm(379)") + SIXEL, N + S + D, "", W::SIXEL},
+        {{"xterm"}, PIXELS, name("foot(1.13.1)") + SIXEL, N + S + D, "", W::SIXEL},
+        {{"xterm"}, PIXELS, name("kittyish 1.0") + SIXEL, N + S + D, "", W::SIXEL},  // not kitty's name
         // No pixel size from the terminal: sixel only once the terminal says its area.
-        {{"xterm"}, NO_PIXELS, name("XTerm(379)") + SIXEL + "\x1b[?2;0;480;312S" + SIXEL, N + C + D, G + D, W::SIXEL},
-        {{"xterm"}, NO_PIXELS, SIXEL + PLAIN, N + C + D, G + D, W::HALF_BLOCKS_256},
-        {{"xterm"}, NO_PIXELS, "\x1b[6;13;6t" + SIXEL, N + C + D, "", W::SIXEL},
-        {{"xterm", "24bit"}, PIXELS, PLAIN, N + D, "", W::HALF_BLOCKS_24BIT},
-        {{"xterm"}, PIXELS, "", N + D, "", W::HALF_BLOCKS_256},  // no answer (yet)
-        {{"linux"}, NO_PIXELS, "\x1b[?6c", N + C + D, "", W::HALF_BLOCKS_256},
+        {{"xterm"},
+         NO_PIXELS,
+         name("XTerm(379)") + SIXEL + "\x1b[?2;0;480;312S" + SIXEL,
+         N + C + S + D,
+         G + D,
+         W::SIXEL},
+        {{"xterm"}, NO_PIXELS, SIXEL + PLAIN, N + C + S + D, G + D, W::HALF_BLOCKS_256},
+        {{"xterm"}, NO_PIXELS, "\x1b[6;13;6t" + SIXEL, N + C + S + D, "", W::SIXEL},
+        {{"xterm"}, PIXELS, "", N + S + D, "", W::HALF_BLOCKS_256},  // no answer (yet)
+        // 24-bit colour on evidence alone: COLORTERM, the TERM, the name, the
+        // secondary attributes as a whole.
+        {{"xterm", "24bit"}, PIXELS, PLAIN, N + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"},
+         NO_PIXELS,
+         name("XTerm(379)") + secondary("41;379;0") + "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_24BIT},
+        {{"alacritty"}, NO_PIXELS, secondary("0;1700;1") + "\x1b[?6c", N + C + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"}, NO_PIXELS, secondary("0;1700;1") + "\x1b[?6c", N + C + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"st-256color"}, NO_PIXELS, "\x1b[?6c", N + C + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"foot-extra"}, NO_PIXELS, "\x1b[?62;22c", N + C + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"xterm-direct"}, NO_PIXELS, "\x1b[?62;22c", N + C + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"},
+         NO_PIXELS,
+         secondary("65;7006;1") + "\x1b[?65;1;9c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"},
+         NO_PIXELS,
+         secondary("61;7600;1") + "\x1b[?65;1;9c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"}, NO_PIXELS, secondary("0;115;0") + "\x1b[?1;2c", N + C + S + D, "", W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"},
+         NO_PIXELS,
+         secondary("64;0;0") + "\x1b[?64;1;9;15;21;22c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_24BIT},
+        {{"xterm-256color"},
+         NO_PIXELS,
+         secondary("0;10;1") + "\x1b[?61;6;7;14;21;22;23;24;28;32;42c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_24BIT},
+        // terminology (VTE's first number, but not VTE), rxvt-unicode (no
+        // version), Terminal.app: 256.
+        {{"xterm-256color"},
+         NO_PIXELS,
+         name("terminology 1.13.0") + secondary("61;337;0") + "\x1b[?64;1;9;15;18;21;22c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_256},
+        {{"rxvt-unicode-256color"},
+         NO_PIXELS,
+         secondary("85;95;0") + "\x1b[?1;2c",
+         N + C + S + D,
+         "",
+         W::HALF_BLOCKS_256},
+        {{"xterm-256color"}, NO_PIXELS, secondary("1;95;0"), N + C + S + D, "", W::HALF_BLOCKS_256},
+        // Fewer colours where the TERM holds no more; none where it has none.
+        {{"linux"}, NO_PIXELS, "\x1b[?6c", N + C + S + D, "", W::HALF_BLOCKS_LINUX},
+        {{"xterm-16color"}, NO_PIXELS, PLAIN, N + C + S + D, "", W::HALF_BLOCKS_16},
+        {{"rxvt-8color"}, NO_PIXELS, PLAIN, N + C + S + D, "", W::HALF_BLOCKS_8},
+        {{"vt220"}, PIXELS, SIXEL, "", "", W::NONE},
+        {{"xterm-mono"}, PIXELS, SIXEL, "", "", W::NONE},
         {{"dumb"}, PIXELS, SIXEL, "", "", W::NONE},
         {{}, PIXELS, SIXEL, "", "", W::NONE},
-        // Multiplexers: asked nothing; GNU screen garbles 24-bit colours, tmux passes them.
-        {{"screen-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_256},
-        {{"tmux-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_24BIT},
-        {{"screen-256color", "truecolor", nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"},
+        // Multiplexers: asked nothing. GNU screen garbles 24-bit colours and
+        // holds what its TERM says; tmux turns 24-bit into what its terminal holds.
+        {{"screen.xterm-256color", "truecolor"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_256},
+        {{"screen"}, PIXELS, "", "", "", W::HALF_BLOCKS_8},
+        {{"screen.linux", nullptr, nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"},
+         PIXELS,
+         "",
+         "",
+         "",
+         W::HALF_BLOCKS_8},
+        {{"screen-16color"}, PIXELS, "", "", "", W::HALF_BLOCKS_16},
+        {{"xterm", "truecolor", nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"},
+         PIXELS,
+         SIXEL,
+         "",
+         "",
+         W::HALF_BLOCKS_8},
+        {{"tmux-256color"}, PIXELS, SIXEL, "", "", W::HALF_BLOCKS_24BIT},
+        {{"screen", nullptr, nullptr, nullptr, nullptr, "/tmp/tmux-0/default,1,0"},
          PIXELS,
          "",
          "",
@@ -492,13 +654,7 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
          KITTY_OK,
          "",
          "",
-         W::HALF_BLOCKS_256},
-        {{"xterm", "truecolor", nullptr, nullptr, nullptr, nullptr, "123.pts-0.host"},
-         PIXELS,
-         SIXEL,
-         "",
-         "",
-         W::HALF_BLOCKS_256},
+         W::HALF_BLOCKS_24BIT},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.names.term ? c.names.term : "(unset)") + " " + printable(c.answers));
@@ -509,7 +665,8 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
         const Answers first = answered(c.answers.substr(0, round_end), 3);
         EXPECT_EQ(printable(second_questions(c.names, first, pixels)), printable(c.second));
         const Answers all = answered(c.answers, 3);
-        EXPECT_EQ(choose_way(c.names, all, with_answered_pixels(c.size, all)), c.way);
+        EXPECT_EQ(static_cast<int>(choose_way(c.names, all, with_answered_pixels(c.size, all))),
+                  static_cast<int>(c.way));
     }
 }
 
@@ -536,27 +693,38 @@ TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
         EXPECT_EQ(s.height_px, c.height);
     }
     // xterm's 6 × 13 cells, 100 × 45 of them: the picture stands in the rows left.
-    const Placement p = place_picture(400, with_answered_pixels({100, 45, 0, 0}, cells), 7);
+    const Placement p = place_picture(PictureWay::SIXEL, 400, with_answered_pixels({100, 45, 0, 0}, cells), 7);
     EXPECT_EQ(p.side_px, 400);
     EXPECT_LE(p.side_px, (45 - 7) * 13);
-    const Placement small = place_picture(400, with_answered_pixels({80, 24, 0, 0}, area), 7);
+    const Placement small = place_picture(PictureWay::SIXEL, 400, with_answered_pixels({80, 24, 0, 0}, area), 7);
     EXPECT_EQ(small.side_px, 17 * 13);
 }
 
 TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {
+    // The pixel ways in screen pixels, never more than the picture's own;
+    // half blocks in cells, two of the picture's pixels a cell, whatever the
+    // pixel size.
+    const PictureWay PIXELS = PictureWay::KITTY, CELLS = PictureWay::HALF_BLOCKS_256;
     const struct {
+        PictureWay way;
         TerminalSize size;
         Placement want;
     } cases[] = {
-        {{120, 55, 1200, 990}, {40, 22, 400}},  // room for all: its own size, 10 × 18 cells
-        {{80, 24, 640, 384}, {34, 17, 272}},    // 17 rows free of 24
-        {{30, 60, 300, 1200}, {30, 15, 300}},   // narrow: the width decides
-        {{80, 24, 0, 0}, {34, 17, 272}},        // no pixels said: 8 × 16 cells
-        {{0, 0, 0, 0}, {34, 17, 272}},          // no size said: 80 × 24
-        {{80, 8, 640, 128}, {0, 0, 0}},         // one row free: nothing
+        {PIXELS, {120, 55, 1200, 990}, {40, 22, 400}},  // room for all: its own size, 10 × 18 cells
+        {PIXELS, {80, 24, 640, 384}, {34, 17, 272}},    // 17 rows free of 24
+        {PIXELS, {30, 60, 300, 1200}, {30, 15, 300}},   // narrow: the width decides
+        {PIXELS, {80, 24, 0, 0}, {34, 17, 272}},        // no pixels said: 8 × 16 cells
+        {PIXELS, {0, 0, 0, 0}, {34, 17, 272}},          // no size said: 80 × 24
+        {PIXELS, {80, 8, 640, 128}, {0, 0, 0}},         // one row free: nothing
+        {CELLS, {120, 55, 1200, 990}, {96, 48, 0}},     // the rows decide: 48 free
+        {CELLS, {120, 55, 0, 0}, {96, 48, 0}},          // the same without pixels
+        {CELLS, {80, 24, 0, 0}, {34, 17, 0}},
+        {CELLS, {41, 60, 0, 0}, {40, 20, 0}},      // the width decides, an even side
+        {CELLS, {500, 300, 0, 0}, {400, 200, 0}},  // never more than the picture's pixels
+        {CELLS, {80, 8, 0, 0}, {0, 0, 0}},
     };
     for (const auto& c : cases) {
-        const Placement p = place_picture(400, c.size, 7);
+        const Placement p = place_picture(c.way, 400, c.size, 7);
         EXPECT_EQ(p.columns, c.want.columns) << c.size.columns << "x" << c.size.rows;
         EXPECT_EQ(p.rows, c.want.rows) << c.size.columns << "x" << c.size.rows;
         EXPECT_EQ(p.side_px, c.want.side_px) << c.size.columns << "x" << c.size.rows;

@@ -163,7 +163,7 @@ void show_picture_in_terminal(const char* file) {
     const PictureWay way = choose_way(names, answers, size);
     RgbPicture picture;
     if (way == PictureWay::NONE || !read_bmp(kept_bytes.data(), kept_bytes.size(), &picture)) return;
-    const Placement place = place_picture(std::min(picture.width, picture.height), size, RESERVED_ROWS);
+    const Placement place = place_picture(way, std::min(picture.width, picture.height), size, RESERVED_ROWS);
     const std::string bytes =
         encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place, terminal_charset() == Charset::UTF8);
     if (bytes.empty()) return;

@@ -91,13 +91,14 @@ bool read_input(int timeout_ms) {
 // so a key typed after the wait never joins an Escape from before it.
 //
 // While an answer to our questions is awaited, bytes that may begin one
-// (ESC [ ?, ESC P, ESC _, or the rest of a string) wait as long as the answer
+// (ESC [ ?, ESC [ >, ESC P, ESC _, or the rest of a string) wait as long as the answer
 // may: a slow link can part an answer's pieces by more than the Escape wait,
 // and its start read alone would be keys (Escape, then '[').
 bool may_begin_answer() {
     if (decoder.mode == KeyDecoder::IN_STRING) return true;
     if (in_length < 2 || in_bytes[0] != 0x1b) return false;
-    return in_bytes[1] == 'P' || in_bytes[1] == '_' || (in_bytes[1] == '[' && (in_length == 2 || in_bytes[2] == '?'));
+    return in_bytes[1] == 'P' || in_bytes[1] == '_' ||
+           (in_bytes[1] == '[' && (in_length == 2 || in_bytes[2] == '?' || in_bytes[2] == '>'));
 }
 
 // Milliseconds until the undecided bytes are settled.
