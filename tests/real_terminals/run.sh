@@ -1,21 +1,26 @@
 #!/bin/bash
 # The real program without a desktop in real terminals under a virtual X
 # screen: xterm with sixel (also where the pty gives no pixel size), xterm
-# with 24-bit half blocks, kitty (also as it meets a program over ssh), and
-# tmux and GNU screen inside xterm. Each run's screenshot must show the saved
-# picture (see compare.py); the screenshots stay in OUT for a person to look at.
+# with 24-bit half blocks, kitty (also as it meets a program over ssh), tmux
+# and GNU screen inside xterm; and as over ssh, where only TERM comes along,
+# a VTE terminal (sakura), Alacritty, st, rxvt-unicode, and GNU screen in an
+# xterm whose TERM is plain xterm. Each run's screenshot must show the saved
+# picture (see compare.py), half blocks on every cell that fits; the
+# screenshots stay in OUT for a person to look at.
 # Everything started here is this run's own: its display, its multiplexer
 # sockets, its processes, which alone it stops.
 #
-# usage: run.sh PIXELGROW OUT
+# usage: run.sh PIXELGROW OUT [CASE...]   (no case: every one)
 set -u
 program=$(realpath "$1")
 out=$(realpath -m "$2")
+shift 2
+only=" $* "
 here=$(dirname "$(realpath "$0")")
 mkdir -p "$out"
 
 # Without the terminals the test is skipped (77), unless it is required.
-for tool in Xvfb xterm kitty tmux screen import; do
+for tool in Xvfb xterm kitty tmux screen import sakura alacritty st urxvt; do
   if ! command -v "$tool" > /dev/null || ! /usr/bin/python3 -c 'import PIL' 2> /dev/null; then
     echo "missing: $tool or Pillow (tools/install-deps.sh tests installs them)"
     [ -n "${PIXELGROW_REQUIRE_REAL_TERMINALS:-}" ] && exit 1
@@ -41,15 +46,19 @@ rm -rf "$SCREENDIR"; mkdir -m 700 "$SCREENDIR"
 printf 'autodetach off\n' > "$out/screenrc"  # a closed window ends the session
 
 failed=0
-# case name, mean and largest tolerated block difference, the terminal's command line
+# case name, mean and largest tolerated difference, the terminal's command
+# line. $before comes first on the program's command line; $blocks says the
+# picture is half blocks, whose side in cells is checked against what fits,
+# and $averaged how many of them a dithered picture is compared in (each way).
 run_case() {
   local name=$1 mean=$2 largest=$3; shift 3
+  [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || return 0
   local dir="$out/$name"
   rm -rf "$dir"; mkdir -p "$dir"
   new_display
   # Inside the terminal: no desktop for the program, which waits at its menu
-  # until the terminal is closed; $before comes first on its command line.
-  inner="cd '$dir' && exec env -u DISPLAY -u WAYLAND_DISPLAY ${before:-} $program"
+  # until the terminal is closed. The terminal's size first, for the check.
+  inner="cd '$dir' && stty size > size && exec env -u DISPLAY -u WAYLAND_DISPLAY ${before:-} $program"
   DISPLAY=$screen "$@" > "$dir/terminal.log" 2>&1 &
   local terminal=$!
   local waited=0
@@ -61,10 +70,23 @@ run_case() {
   screen -ls 2> /dev/null | grep -o '[0-9]*\.pixelgrow' | while read -r session; do screen -S "$session" -X quit; done
   local bmp
   bmp=$(ls "$dir"/*.bmp 2> /dev/null | head -1)
-  printf '%-14s ' "$name:"
+  printf '%-18s ' "$name:"
   if [ -z "$bmp" ]; then echo "no picture was saved"; failed=1; return; fi
-  /usr/bin/python3 "$here/compare.py" "$out/$name.png" "$bmp" "$mean" "$largest" || failed=1
+  # Half blocks: as large a square as the columns and the rows less the
+  # seven around the picture hold, two of its pixels a cell, an even side.
+  local side=0 rows columns
+  if [ -n "${blocks:-}" ]; then
+    read -r rows columns < "$dir/size"
+    side=$(( columns < 2 * (rows - 7) ? columns : 2 * (rows - 7) ))
+    side=$(( (side < 400 ? side : 400) / 2 * 2 ))
+  fi
+  /usr/bin/python3 "$here/compare.py" "$out/$name.png" "$bmp" "$mean" "$largest" "$side" "${averaged:-1}" || failed=1
 }
+
+# As over ssh: the program gets the terminal's TERM and the remote side's
+# locale, nothing else (no COLORTERM, no names of the desktop's).
+ssh_like='-i TERM="$TERM" LANG=C.UTF-8'
+
 
 # Each runs the command line in $inner, grey on black like the screen around it.
 xterm_with() { xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
@@ -76,8 +98,17 @@ tmux_in_xterm() {
   xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e tmux -L "$tmux_socket" -f /dev/null new-session "$inner"
 }
 screen_in_xterm() {
-  xterm -tn xterm-256color -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e screen -S pixelgrow -c "$out/screenrc" sh -c "$inner"
+  xterm -tn "${outer_term:-xterm-256color}" -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey \
+    -e screen -S pixelgrow -c "$out/screenrc" sh -c "$inner"
 }
+# Each terminal's own way of saying size, font and command.
+sakura_with() { XDG_CONFIG_HOME="$out/config" sakura -c 100 -r 45 -f 'Monospace 9' -x "sh -c \"$inner\""; }
+alacritty_with() {
+  LIBGL_ALWAYS_SOFTWARE=1 alacritty --config-file /dev/null -o window.dimensions.columns=100 \
+    -o window.dimensions.lines=45 -o font.size=9 -o colors.primary.background="'#000000'" -o colors.primary.foreground="'#bebebe'" -e sh -c "$inner"
+}
+st_with() { st -g 100x45 -f Monospace:size=9 -e sh -c "$inner"; }
+urxvt_with() { urxvt -geometry 100x45 -fn xft:Monospace:size=9 -bg black -fg grey -e sh -c "$inner"; }
 
 # Kitty shows the pixels themselves. Sixel has 256 colours for a picture of
 # tens of thousands: about 9 of 255 off on average (as its unit test says),
@@ -91,12 +122,23 @@ run_case xterm-sixel 12 112 xterm_with -ti vt340
 # picture would push its own top off the 30 rows; xterm's graphics area says
 # the cells' size.
 before="$here/no_pixels.py" run_case xterm-sixel-no-pixels 12 112 xterm_with -ti vt340 -geometry 80x30 -fs 6
-COLORTERM=truecolor run_case xterm-blocks 12 64 xterm_with
+COLORTERM=truecolor blocks=1 run_case xterm-blocks 12 64 xterm_with
 run_case kitty 1 8 kitty_with
 # As over ssh: a stand-in TERM, no KITTY_WINDOW_ID; kitty is known by its name.
 before="-u KITTY_WINDOW_ID -u TERM_PROGRAM TERM=xterm-256color SSH_CONNECTION='10.0.0.1 50000 10.0.0.2 22'" \
   run_case kitty-over-ssh 1 8 kitty_with
-run_case tmux 12 64 tmux_in_xterm
-# GNU screen garbles 24-bit colours: the 256-colour palette, whatever COLORTERM says.
-COLORTERM=truecolor run_case screen 12 64 screen_in_xterm
+blocks=1 run_case tmux 12 64 tmux_in_xterm
+# GNU screen garbles 24-bit colours: the 256-colour palette, whatever COLORTERM
+# says, dithered, so compared four cells by four.
+COLORTERM=truecolor blocks=1 averaged=4 run_case screen 12 64 screen_in_xterm
+# As over ssh. 24-bit colour: xterm by its name, VTE by its secondary
+# attributes, the others by their TERM; rxvt-unicode says nothing of 24-bit
+# colour, so 256; GNU screen whose TERM is plain screen, 8. No pixel size
+# from any of them but xterm, which has no sixel here.
+before=$ssh_like blocks=1 run_case xterm-over-ssh 12 64 xterm_with
+before=$ssh_like blocks=1 run_case sakura 12 64 sakura_with
+before=$ssh_like blocks=1 run_case alacritty 12 64 alacritty_with
+before=$ssh_like blocks=1 run_case st 12 64 st_with
+before=$ssh_like blocks=1 averaged=4 run_case rxvt-unicode 12 64 urxvt_with
+before=$ssh_like blocks=1 averaged=4 outer_term=xterm run_case screen-8-colours 12 64 screen_in_xterm
 exit $failed
