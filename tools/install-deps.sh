@@ -8,11 +8,12 @@ set -eu
 
 program="cmake make g++"
 # GoogleTest and Google Benchmark; strace holds a flush to disk up in a test,
-# man renders the installed manual page, Pillow reads the written pictures
+# faketime stops the clock for two pictures of one second, man renders the
+# installed manual page, Pillow reads the written pictures
 # back as a real image reader; real terminals (xterm, kitty, sakura for VTE,
 # Alacritty, st, rxvt-unicode, tmux and GNU screen) on a virtual screen show
 # the picture without a desktop, and ImageMagick takes the screenshots.
-tests="$program libgtest-dev libbenchmark-dev strace man-db python3 python3-pil
+tests="$program libgtest-dev libbenchmark-dev strace faketime man-db python3 python3-pil
   xvfb xterm kitty sakura alacritty stterm rxvt-unicode tmux screen imagemagick
   fonts-dejavu-core"
 

@@ -67,9 +67,11 @@ int write_image(std::int32_t width, std::int32_t height, char* name_out) {
     (void)std::snprintf(name_out, BMP_NAME_SIZE, "randImage%" PRId64 ".bmp", wall_time_seconds());
     const std::size_t size = bmp_file_bytes(width, height, file_bytes);
     // Saved all or nothing: no reader ever sees half a file, and a failure or
-    // an interruption leaves no file behind and an older one untouched.
+    // an interruption leaves no file behind. A file of that name (a picture
+    // of the same second) is never replaced: this one takes the next free name.
     const char* reason = "the picture does not fit in the grid";
-    const SaveResult result = size == 0 ? SaveResult::WRITE_FAILED : save_file(name_out, file_bytes, size, &reason);
+    const SaveResult result =
+        size == 0 ? SaveResult::WRITE_FAILED : save_file(name_out, BMP_NAME_SIZE, file_bytes, size, &reason);
     if (result == SaveResult::SAVED) {
         print_text("\nSuccessfully wrote %dx%d image: %s.\n", width, height, name_out);
         return 1;

@@ -14,8 +14,10 @@ constexpr int BMP_NAME_SIZE = 261;  // room for the file name, with its terminat
 std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned char* out);
 
 // Writes the grid cells with x < width and y < height to "randImage<seconds>.bmp"
-// in the working directory and reports the outcome on standard output. The name
-// goes into name_out (BMP_NAME_SIZE bytes) before anything is written. Returns
-// 1 when the file is on the disk, 0 when it could not be written: then no file
-// of that name was created or changed.
+// in the working directory, or where a file has that name (a picture of the
+// same second) to "randImage<seconds>-2.bmp" and so on, never replacing one,
+// and reports the outcome on standard output. The name goes into name_out
+// (BMP_NAME_SIZE bytes) before anything is written, and the name written
+// once the file is saved. Returns 1 when the file is on the disk, 0 when it
+// could not be written: then no file was created or changed.
 int write_image(std::int32_t width, std::int32_t height, char* name_out);

@@ -283,6 +283,19 @@ void read_answers(Answers* a, const unsigned char* bytes, std::size_t length) {
     }
 }
 
+namespace {
+
+// A terminal that does not say its size is taken as the classic 80 × 24.
+int columns_or_default(TerminalSize size) { return size.columns > 0 ? size.columns : 80; }
+int rows_or_default(TerminalSize size) { return size.rows > 0 ? size.rows : 24; }
+
+// No sane cell is larger: a graphics area that would need larger cells is
+// the most the terminal could draw (Konsole answers 16384 × 16384), not its
+// window.
+constexpr int LARGEST_CELL_PX = 64;
+
+}  // namespace
+
 TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
     if (size.width_px > 0 && size.height_px > 0) return size;
     if (answers.cell_width > 0 && size.columns > 0 && size.rows > 0) {
@@ -290,7 +303,8 @@ TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
         size.width_px =
             static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_width} * size.columns, 65535));
         size.height_px = static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_height} * size.rows, 65535));
-    } else if (answers.graphics_width > 0) {
+    } else if (answers.graphics_width > 0 && answers.graphics_width <= LARGEST_CELL_PX * columns_or_default(size) &&
+               answers.graphics_height <= LARGEST_CELL_PX * rows_or_default(size)) {
         size.width_px = answers.graphics_width;
         size.height_px = answers.graphics_height;
     }
@@ -313,11 +327,10 @@ PictureWay choose_way(const TerminalNames& names, const Answers& answers, Termin
 }
 
 Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int reserved_rows) {
-    // A terminal that does not say its size is taken as the classic 80 × 24,
-    // and one that does not say its cells' pixels as 8 × 16 (only the ways
-    // that count in cells are chosen then).
-    const int columns = size.columns > 0 ? size.columns : 80;
-    const int rows = size.rows > 0 ? size.rows : 24;
+    // One that does not say its cells' pixels is taken as 8 × 16 (only the
+    // ways that count in cells are chosen then).
+    const int columns = columns_or_default(size);
+    const int rows = rows_or_default(size);
     const int free_rows = rows - reserved_rows;
     if (columns < 2 || free_rows < 2 || picture_side <= 0) return {};
     Placement p;

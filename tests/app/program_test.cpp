@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -370,6 +371,44 @@ TEST_F(ProgramTest, WithoutATerminalPicturesFollowOneAnother) {
     }
 }
 
+// Two programs in one folder whose clocks say the same second, as two
+// started together say it: neither picture replaces the other, and each
+// success line names the file as written.
+TEST_F(ProgramTest, PicturesOfTheSameSecondNeverReplaceOneAnother) {
+    std::ofstream(work_ + "/randImage1796774400.bmp") << "an older picture";
+    const std::vector<std::string> stopped_clock = {"/usr/bin/faketime", "-f", "2026-12-09 00:00:00", PIXELGROW};
+    std::vector<std::string> e = env();
+    // The clock stopped for the time of day only; the sanitizers' runtime
+    // then comes second in the list of libraries, which they allow here.
+    e.insert(e.end(), {"TZ=UTC", "FAKETIME_DONT_FAKE_MONOTONIC=1", "ASAN_OPTIONS=verify_asan_link_order=0"});
+    PtyProcess programs[2] = {spawn_in_pty(stopped_clock, e, work_, cooked_settings()),
+                              spawn_in_pty(stopped_clock, e, work_, cooked_settings())};
+    struct EndedOnReturn {
+        PtyProcess* programs;
+        ~EndedOnReturn() { finish(programs[0]), finish(programs[1]); }
+    } ended{programs};
+    std::vector<std::string> names;
+    for (PtyProcess& p : programs) {
+        ASSERT_TRUE(wait_for(p, "\r\nlocii = ", PICTURE_MS)) << p.output.substr(0, 300);
+        ASSERT_TRUE(wait_for(p, MENU, 5000, p.output.find("\r\nlocii = ")));
+        const std::size_t said = p.output.find("Successfully wrote 400x400 image: ");
+        ASSERT_NE(said, std::string::npos);
+        const std::size_t start = said + 34, stop = p.output.find(".\r\n", start);
+        names.push_back(p.output.substr(start, stop - start));
+        send_keys(p, "q");
+        EXPECT_EQ(wait_exit(p, 10000), 0);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"randImage1796774400-2.bmp", "randImage1796774400-3.bmp"}));
+    EXPECT_EQ(read_file(work_ + "/randImage1796774400.bmp"), "an older picture");
+    for (const std::string& name : names) {
+        struct stat st = {};
+        EXPECT_EQ(stat((work_ + "/" + name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_size, 480054);
+    }
+    EXPECT_EQ(files().size(), 3u);
+}
+
 TEST_F(ProgramTest, ADirectoryNameCannotCommandTheTerminal) {
     // A title change, a hidden cursor and C1 controls, raw and as UTF-8.
     EXPECT_EQ(directory_line("x\x1b]2;PWNED\a\x1b[?25l\xc2\x9b\x9b"),
@@ -685,6 +724,9 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         // ... and where nothing tells them, half blocks, which count in cells.
         {"sixel of no known size", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, NO_PIXELS},
          N + C + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
+        {"sixel whose area is the most it draws",
+         {{"TERM=xterm"}, {{AREA_QUERY, "\x1b[?2;0;16384;16384S"}, {D, SIXEL_ATTRIBUTES}}, NO_PIXELS},
+         N + C + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
         {"silent", {{"TERM=xterm-256color"}, {}, XTERM_6X13}, N + S + D, "\x1b[38;5;", ROW_END, 17},
         // 24-bit colour: said by COLORTERM, by the TERM, by the answers; every row the rows leave.
         {"24-bit", {{"TERM=xterm-256color", "COLORTERM=truecolor"}, {{D, "\x1b[?62;22c"}}},
@@ -856,34 +898,52 @@ TEST_F(PictureTest, AnEndingSignalEndsTheProgramWhenTheTerminalStopsReading) {
     }
 }
 
-// Ended halfway through the picture: the string it was in is ended, the
-// colours reset, the settings restored.
-TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpen) {
-    for (int sig : {SIGINT, SIGHUP}) {
-        SCOPED_TRACE(sig);
-        open({{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {DEVICE_ATTRIBUTES, "\x1b[?62;c"}}, KITTY_9X20});
-        // Not read further, the terminal holds the picture back halfway.
-        ASSERT_TRUE(converse_until("\x1b_Ga=T", PICTURE_MS));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        kill(p_.pid, sig);
-        int status = 0;
-        for (int i = 0; i < 500 && waitpid(p_.pid, &status, WNOHANG) == 0; ++i) {
-            read_for(p_, 10);  // returns at once once the terminal is closed, before the program can be waited for
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Ended halfway through the picture, by each ending signal, while the
+// terminal has stopped reading (a frozen link): the program ends at once,
+// and once the terminal reads again, the last it gets is what closes the
+// string the picture was in and resets the colours; the rest of the picture,
+// never to be shown whole, was dropped.
+TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpenEvenWhenTheTerminalStopsReading) {
+    const struct {
+        const char* way;
+        Terminal terminal;
+        std::string begins, closing;
+    } ways[] = {
+        {"kitty",
+         {{"TERM=xterm-kitty"}, {{KITTY_QUERY, KITTY_OK}, {DEVICE_ATTRIBUTES, "\x1b[?62;c"}}, KITTY_9X20},
+         "\x1b_Ga=T",
+         "\x1b\\\x1b_Gq=2,m=0;\x1b\\\x1b[0m"},
+        {"sixel", {{"TERM=xterm"}, {{DEVICE_ATTRIBUTES, SIXEL_ATTRIBUTES}}, XTERM_6X13}, "\x1bPq", "\x1b\\\x1b[0m"},
+        {"iTerm2", {{"TERM=xterm-256color", "LC_TERMINAL=iTerm2"}, {}, KITTY_9X20}, "\x1b]1337;File=", "\x1b\\\x1b[0m"},
+        {"half blocks",
+         {{"TERM=xterm-256color", "COLORTERM=truecolor"}, {}, {300, 500, 0, 0}},
+         "\x1b[38;2;",
+         "\x1b[0m"},
+    };
+    for (const auto& w : ways)
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            SCOPED_TRACE(std::string(w.way) + " " + strsignal(sig));
+            open(w.terminal);
+            ASSERT_TRUE(converse_until(w.begins, PICTURE_MS));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the terminal's queue full, the program held
+            const auto sent = std::chrono::steady_clock::now();
+            kill(p_.pid, sig);
+            int status = 0;
+            while (waitpid(p_.pid, &status, WNOHANG) == 0 &&
+                   std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));  // at once, with room
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+            if (WIFSIGNALED(status) || WIFEXITED(status)) p_.pid = -1;
+            read_for(p_, 200);  // the terminal reads again
+            const std::string tail = p_.output.substr(p_.output.find(w.begins, p_.output.find(SUCCESS)));
+            // Shells start a new line after Ctrl+C themselves; after the others the program does.
+            const std::string ending = w.closing + (sig == SIGINT ? "" : "\r\n");
+            ASSERT_GE(tail.size(), ending.size());
+            EXPECT_EQ(testing::PrintToString(tail.substr(tail.size() - ending.size())), testing::PrintToString(ending));
+            EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
+            clear_work();
         }
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
-        if (WIFSIGNALED(status) || WIFEXITED(status)) p_.pid = -1;
-        read_for(p_, 100);
-        const std::size_t start = p_.output.find("\x1b_Ga=T");
-        ASSERT_NE(start, std::string::npos);
-        const std::string tail = p_.output.substr(start);
-        EXPECT_EQ(tail.find("\x1b\\\r\n"), std::string::npos) << "the picture was cut off";
-        // The escape ended, the transfer finished by an empty last chunk, the colours reset.
-        EXPECT_NE(tail.find("\x1b\\\x1b_Gq=2,m=0;\x1b\\\x1b[0m"), std::string::npos)
-            << tail.substr(tail.size() > 40 ? tail.size() - 40 : 0);
-        EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
-        clear_work();
-    }
 }
 
 }  // namespace

@@ -166,27 +166,35 @@ TEST_F(BmpTest, ARealImageReaderSeesTheSamePixels) {
     EXPECT_EQ(std::memcmp(rgb.data(), image_grid, rgb.size()), 0);
 }
 
-TEST_F(BmpTest, ALinkUnderTheNameIsReplacedNotFollowed) {
+TEST_F(BmpTest, AFileOrLinkUnderTheNameIsKeptAndThePictureTakesTheNextFreeName) {
     fill_pattern();
     const std::string target = dir_.path() + "/precious.txt";
     std::ofstream(target) << "keep me";
-    // The name comes from the clock: lay links for this second and the next.
+    // The name comes from the clock: for this second and the next, a link
+    // under the name, a picture under the second name; the third is free.
     const std::int64_t now = wall_time_seconds();
     for (std::int64_t s = now; s <= now + 1; ++s) {
-        const std::string link_name = "randImage" + std::to_string(s) + ".bmp";
-        ASSERT_EQ(symlink(target.c_str(), link_name.c_str()), 0);
+        const std::string stem = "randImage" + std::to_string(s);
+        ASSERT_EQ(symlink(target.c_str(), (stem + ".bmp").c_str()), 0);
+        std::ofstream(stem + "-2.bmp") << "an older picture";
     }
     const mode_t old_mask = umask(022);
     char name[BMP_NAME_SIZE];
     int result = 0;
-    write_and_capture(&result, name);
+    const std::string said = write_and_capture(&result, name);
     umask(old_mask);
     ASSERT_EQ(result, 1);
+    const std::string stamp = std::string(name).substr(9, 10);
+    EXPECT_EQ(std::string(name), "randImage" + stamp + "-3.bmp");
+    EXPECT_EQ(said, "\nSuccessfully wrote 400x400 image: " + std::string(name) + ".\n");
     struct stat st = {};
     ASSERT_EQ(lstat(name, &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0644u);  // a new file's usual permissions
     EXPECT_EQ(st.st_size, 480054);
+    ASSERT_EQ(lstat(("randImage" + stamp + ".bmp").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(read_file("randImage" + stamp + "-2.bmp"), "an older picture");
     EXPECT_EQ(read_file(target), "keep me");
 }
 
@@ -260,6 +268,10 @@ int failing_rename(const char*, const char*) {
     errno = EXDEV;
     return -1;
 }
+int name_always_taken(const char*, const char*) {
+    errno = EEXIST;
+    return -1;
+}
 int failing_open(const char*, int, mode_t) {
     errno = EACCES;
     return -1;
@@ -286,7 +298,8 @@ TEST_F(BmpTest, EveryFailureOnTheWayToTheDiskIsReportedAndLeavesNothing) {
         {"writing", [](SysCalls& c) { c.write = failing_write; }, write_error, ENOSPC},
         {"writing, part way", [](SysCalls& c) { c.write = short_writes_then_failing; }, write_error, EIO},
         {"closing", [](SysCalls& c) { c.close = failing_close; }, write_error, EIO},
-        {"renaming", [](SysCalls& c) { c.rename = failing_rename; }, write_error, EXDEV},
+        {"renaming", [](SysCalls& c) { c.rename_no_replace = failing_rename; }, write_error, EXDEV},
+        {"every name taken", [](SysCalls& c) { c.rename_no_replace = name_always_taken; }, write_error, EEXIST},
         {"creating", [](SysCalls& c) { c.open = failing_open; }, open_error, EACCES},
     };
     for (const Case& c : cases) {

@@ -672,20 +672,21 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
 
 // An answered size stands in for the pixels the window size left out.
 TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
-    Answers cells, area, none;
+    Answers cells, area, most, none;
     cells.cell_width = 6;
     cells.cell_height = 13;
     area.graphics_width = 480;
     area.graphics_height = 312;
+    most.graphics_width = most.graphics_height = 16384;  // Konsole's: the most it draws, not its window
     const struct {
         TerminalSize size;
         const Answers& answers;
         int width, height;
     } cases[] = {
-        {{100, 45, 0, 0}, cells, 600, 585},
-        {{80, 24, 0, 0}, area, 480, 312},
-        {{80, 24, 800, 480}, cells, 800, 480},  // the window's own pixels stand
-        {{80, 24, 0, 0}, none, 0, 0},
+        {{100, 45, 0, 0}, cells, 600, 585},     {{80, 24, 0, 0}, area, 480, 312},
+        {{80, 24, 800, 480}, cells, 800, 480},                                   // the window's own pixels stand
+        {{80, 24, 0, 0}, none, 0, 0},           {{80, 24, 0, 0}, most, 0, 0},    // 204 pixels a column: unknown
+        {{300, 300, 0, 0}, most, 16384, 16384}, {{0, 0, 0, 0}, area, 480, 312},  // a window of no size said: 80 × 24
     };
     for (const auto& c : cases) {
         const TerminalSize s = with_answered_pixels(c.size, c.answers);

@@ -90,12 +90,15 @@ enum class SaveResult { SAVED, OPEN_FAILED, WRITE_FAILED };
 
 // Puts `size` bytes under `name` in the working directory, all or nothing: they
 // are written to a new temporary file beside it, flushed to the disk, and only
-// then given the name, replacing whatever had it (a link there is replaced, not
-// followed). On SAVED the file is on the disk. On a failure, and when the
-// program is ended by a signal meanwhile, neither the temporary file nor a
-// partial file under the name is left; a file that had the name is untouched,
-// unless only the flush of the directory failed, when the name is removed
-// too, since it might not survive a crash. OPEN_FAILED: the temporary file
-// could not be created. On a failure `reason`, when given, gets the system's
-// words for it ("Read-only file system").
-SaveResult save_file(const char* name, const unsigned char* data, std::size_t size, const char** reason = nullptr);
+// then given the name, never replacing a file (nor a link) that has it: where
+// the name is taken, the first free one of "NAME-2.EXT", "NAME-3.EXT" ... is
+// given instead, and written back into `name` (`name_size` bytes). On SAVED
+// the file is on the disk under `name`. On a failure, and when the program is
+// ended by a signal meanwhile, neither the temporary file nor a partial file
+// under the name is left, and every file that was there is untouched; should
+// only the flush of the directory fail, the new name is removed too, since it
+// might not survive a crash. OPEN_FAILED: the temporary file could not be
+// created. On a failure `reason`, when given, gets the system's words for it
+// ("Read-only file system").
+SaveResult save_file(char* name, std::size_t name_size, const unsigned char* data, std::size_t size,
+                     const char** reason = nullptr);

@@ -1,13 +1,16 @@
 // Saving a file all or nothing: a temporary file beside the final one, flushed
-// to the disk, then renamed over the name, and the directory flushed too.
+// to the disk, then given the first free name of the wanted one and its
+// numbered sisters, never replacing a file, and the directory flushed too.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "host.h"
+#include "common/file_name.h"
 #include "posix/signals.h"
 #include "posix/sys.h"
 #include "posix/terminal.h"
@@ -17,6 +20,7 @@ using namespace signal_shared;
 namespace {
 
 constexpr int TEMP_ATTEMPTS = 100;
+constexpr int NAME_ATTEMPTS = 1000;  // "name-1000.bmp" at the most
 
 // Creates a new file beside the final one, never one that exists already
 // (not even a link), and records its name for the signal handlers in the same
@@ -36,16 +40,32 @@ int create_temporary(const char* name) {
     return -1;
 }
 
-// Removes the temporary file, or gives it the final name, with the signal
-// handlers kept out until the record says what is on the disk.
-bool finish_temporary(const char* final_name) {
+// Gives the temporary file the first name free of `name`, "name-2" ... (see
+// numbered_name), which goes into `name`; or removes it when `name` is null
+// or no name could be given. The signal handlers are kept out until the
+// record says what is on the disk.
+bool finish_temporary(char* name, std::size_t name_size) {
     sigset_t old;
     block_signals(&old);
-    const bool renamed = final_name != nullptr && sys_rename(temp_name, final_name);
-    if (!renamed) sys_unlink(temp_name);
+    bool named = false;
+    char candidate[TEMP_NAME_SIZE];
+    for (int n = 1; name != nullptr && n <= NAME_ATTEMPTS; ++n) {
+        if (!numbered_name(name, n, candidate, std::min(sizeof candidate, name_size))) {
+            errno = ENAMETOOLONG;
+            break;
+        }
+        named = sys_rename_no_replace(temp_name, candidate);
+        if (named || errno != EEXIST) break;
+    }
+    const int error = errno;
+    if (named)
+        std::strcpy(name, candidate);
+    else
+        sys_unlink(temp_name);
     temp_name_set = 0;
     unblock_signals(&old);
-    return renamed;
+    errno = error;
+    return named;
 }
 
 // The directory's new entry on the disk. A file system that cannot flush a
@@ -60,7 +80,8 @@ bool flush_directory() {
 
 }  // namespace
 
-SaveResult save_file(const char* name, const unsigned char* data, std::size_t size, const char** reason) {
+SaveResult save_file(char* name, std::size_t name_size, const unsigned char* data, std::size_t size,
+                     const char** reason) {
     SaveResult result = SaveResult::SAVED;
     int error = 0;  // what the first failing step said
     const auto failed = [&](SaveResult how) {
@@ -78,7 +99,8 @@ SaveResult save_file(const char* name, const unsigned char* data, std::size_t si
     } else {
         if (!sys_write_all(fd, data, size) || !sys_flush_to_disk(fd)) failed(SaveResult::WRITE_FAILED);
         if (!sys_close(fd)) failed(SaveResult::WRITE_FAILED);
-        if (!finish_temporary(result == SaveResult::SAVED ? name : nullptr)) failed(SaveResult::WRITE_FAILED);
+        if (!finish_temporary(result == SaveResult::SAVED ? name : nullptr, name_size))
+            failed(SaveResult::WRITE_FAILED);
         if (result == SaveResult::SAVED && !flush_directory()) {
             failed(SaveResult::WRITE_FAILED);
             // The name may not survive a crash: not the promised outcome, so

@@ -94,7 +94,8 @@ void write_awhile(const char* bytes, size_t size, int* ms_left) {
 //
 // A terminal that stopped reading (a frozen link or window) must not hold the
 // program: the handler's writes wait for it WRITE_WAIT_MS in all, and what it
-// has not taken by then is left out. A terminal that is only busy (drawing
+// has not taken by then is left out; a picture's closing always fits, since
+// the rest of the picture still queued is dropped first. A terminal that is only busy (drawing
 // the picture we were sending) takes them well within that.
 void on_ending_signal(int sig) {
     remove_temp_file();
@@ -103,8 +104,13 @@ void on_ending_signal(int sig) {
         const int flags = fcntl(tty_fd, F_GETFL);
         if (flags >= 0) fcntl(tty_fd, F_SETFL, flags | O_NONBLOCK);
     }
-    if (const char* end = picture_closing)  // a picture cut off: the terminal would swallow all that follows
+    if (const char* end = picture_closing) {  // a picture cut off: the terminal would swallow all that follows
+        // What the terminal has not taken of it yet is a picture it will never
+        // show whole: dropped, so that what closes it goes out at once, even
+        // to a terminal that has stopped reading.
+        tcflush(tty_fd, TCOFLUSH);
         write_awhile(end, strlen(end), &write_ms_left);
+    }
     const int was_raw = raw_active;
     if (was_raw) await_answers();  // still raw: an answer read now is neither echoed nor left for the shell
     restore_terminal();

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/select.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +22,44 @@ int real_fsync(int fd) {
     return fsync(fd);
 }
 
+// Whether a failure says the file system has no such operation, not that it failed.
+bool unsupported(int error) {
+#if EOPNOTSUPP != ENOTSUP
+    if (error == EOPNOTSUPP) return true;
+#endif
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP;
+}
+
+int real_rename_no_replace(const char* from, const char* to) {
+#if defined(__linux__) && defined(SYS_renameat2)
+    // The system call itself: C libraries before glibc 2.28 and musl 1.2.4 do not wrap it.
+    constexpr unsigned RENAME_NOREPLACE_FLAG = 1;  // RENAME_NOREPLACE
+    if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE_FLAG) == 0) return 0;
+    if (!unsupported(errno)) return -1;
+#elif defined(__APPLE__)
+    if (renamex_np(from, to, RENAME_EXCL) == 0) return 0;
+    if (!unsupported(errno)) return -1;
+#endif
+    // Where the file system cannot (NFS, an old kernel): a second link, which a
+    // name taken refuses, then the first one gone.
+    if (link(from, to) == 0) {
+        unlink(from);
+        return 0;
+    }
+    if (!unsupported(errno) && errno != EPERM) return -1;
+    // And where it has no links either (FAT, some network shares): the name
+    // taken by a new empty file, which no one else can then take, and the
+    // file renamed over it.
+    const int held = open(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (held < 0) return -1;
+    close(held);
+    if (std::rename(from, to) == 0) return 0;
+    const int error = errno;
+    unlink(to);
+    errno = error;
+    return -1;
+}
+
 // The call made again for as long as a signal interrupts it.
 template <typename Call>
 auto retried(Call call) {
@@ -29,7 +70,7 @@ auto retried(Call call) {
 
 }  // namespace
 
-const SysCalls SYS_REAL = {real_open, read, write, real_fsync, close, std::rename, unlink};
+const SysCalls SYS_REAL = {real_open, read, write, real_fsync, close, real_rename_no_replace, unlink};
 SysCalls sys_calls = SYS_REAL;
 
 int sys_open(const char* path, int flags, mode_t mode) {
@@ -64,8 +105,8 @@ bool sys_flush_to_disk(int fd) {
 
 bool sys_close(int fd) { return sys_calls.close(fd) == 0 || errno == EINTR; }
 
-bool sys_rename(const char* from, const char* to) {
-    return retried([&] { return sys_calls.rename(from, to); }) == 0;
+bool sys_rename_no_replace(const char* from, const char* to) {
+    return retried([&] { return sys_calls.rename_no_replace(from, to); }) == 0;
 }
 
 bool sys_unlink(const char* path) {

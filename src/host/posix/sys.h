@@ -21,7 +21,7 @@ struct SysCalls {
     ssize_t (*write)(int fd, const void* data, size_t size);
     int (*fsync)(int fd);
     int (*close)(int fd);
-    int (*rename)(const char* from, const char* to);
+    int (*rename_no_replace)(const char* from, const char* to);
     int (*unlink)(const char* path);
 };
 
@@ -38,7 +38,9 @@ bool sys_flush_to_disk(int fd);
 // A failing close is reported, never retried: the descriptor is gone either way.
 bool sys_close(int fd);
 
-bool sys_rename(const char* from, const char* to);
+// Gives `from` the name `to` in one step where no file has it; where one
+// has, fails with EEXIST and changes nothing.
+bool sys_rename_no_replace(const char* from, const char* to);
 bool sys_unlink(const char* path);
 
 // Waits until `fd` has bytes to read, at most `timeout_ms` (-1: no limit).

@@ -1,11 +1,14 @@
 // Saving a file all or nothing: a new temporary file beside the final one,
-// flushed to the disk, then moved over the name in one step.
+// flushed to the disk, then given the first free name of the wanted one and
+// its numbered sisters in one step, never replacing a file.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "host.h"
+#include "common/file_name.h"
 #include "windows/shared.h"
 
 using namespace ctrl_shared;
@@ -13,6 +16,7 @@ using namespace ctrl_shared;
 namespace {
 
 constexpr int TEMP_ATTEMPTS = 100;
+constexpr int NAME_ATTEMPTS = 1000;  // "name-1000.bmp" at the most
 
 // Created only when no file has the name (not even a link), and recorded for
 // the control handler in the same step. FILE_SHARE_DELETE lets the handler
@@ -53,9 +57,32 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
     return true;
 }
 
+// Moves the temporary file to the first name free of `name`, "name-2" ...,
+// which goes into `name`. Without MOVEFILE_REPLACE_EXISTING a name taken
+// fails; the write-through flag has the new entry on the disk on return.
+bool move_to_free_name(char* name, std::size_t name_size) {
+    char candidate[TEMP_NAME_SIZE];
+    wchar_t wide[TEMP_NAME_SIZE];
+    for (int n = 1; n <= NAME_ATTEMPTS; ++n) {
+        if (!numbered_name(name, n, candidate, name_size < sizeof candidate ? name_size : sizeof candidate) ||
+            MultiByteToWideChar(CP_ACP, 0, candidate, -1, wide, TEMP_NAME_SIZE - 16) == 0) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
+        if (MoveFileExW(temp_name, wide, MOVEFILE_WRITE_THROUGH)) {
+            std::memcpy(name, candidate, std::strlen(candidate) + 1);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+}
+
 }  // namespace
 
-SaveResult save_file(const char* name, const unsigned char* data, std::size_t size, const char** reason) {
+SaveResult save_file(char* name, std::size_t name_size, const unsigned char* data, std::size_t size,
+                     const char** reason) {
     wchar_t final_name[TEMP_NAME_SIZE - 16];
     HANDLE file = INVALID_HANDLE_VALUE;
     if (MultiByteToWideChar(CP_ACP, 0, name, -1, final_name, TEMP_NAME_SIZE - 16) == 0 ||
@@ -66,10 +93,8 @@ SaveResult save_file(const char* name, const unsigned char* data, std::size_t si
     bool ok = write_all(file, data, size) && FlushFileBuffers(file);
     DWORD error = ok ? 0 : GetLastError();
     ok = CloseHandle(file) && ok;
-    // rename() does not replace an existing file here; this does, at once,
-    // and the write-through flag has the new entry on the disk when it returns.
     lock();
-    ok = ok && MoveFileExW(temp_name, final_name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && move_to_free_name(name, name_size);
     if (!ok && error == 0) error = GetLastError();
     if (!ok) DeleteFileW(temp_name);
     temp_name_set = false;

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -60,35 +62,42 @@ std::string contents(const char* name) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-SaveResult save(const char* name, const std::string& bytes) {
-    return save_file(name, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+// Saves under `name`; the name given, or "" on a failure.
+std::string save(const char* name, const std::string& bytes, SaveResult* result = nullptr) {
+    char given[300];
+    std::snprintf(given, sizeof given, "%s", name);
+    const SaveResult r =
+        save_file(given, sizeof given, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (result != nullptr) *result = r;
+    return r == SaveResult::SAVED ? given : "";
 }
 
 using SaveFile = InTempDir;
 
-TEST_F(SaveFile, ReplacesAFileOfTheNameWholeAndLeavesNoTemporaryFile) {
+TEST_F(SaveFile, NeverReplacesAFileOfTheNameAndLeavesNoTemporaryFile) {
     std::ofstream("randImage1.bmp", std::ios::binary) << "an older picture";
     std::string first(480054, '\0');
     for (std::size_t i = 0; i < first.size(); ++i) first[i] = static_cast<char>(i * 7 + i / 256);
     first[10] = '\n';  // binary: no line end is translated
     first[11] = '\x1a';
-    ASSERT_EQ(save("randImage1.bmp", first), SaveResult::SAVED);
-    EXPECT_EQ(contents("randImage1.bmp"), first);
-    // A second picture in the same second takes the name again.
-    ASSERT_EQ(save("randImage1.bmp", "second"), SaveResult::SAVED);
-    EXPECT_EQ(contents("randImage1.bmp"), "second");
-    EXPECT_EQ(files(), std::vector<std::string>{"randImage1.bmp"});
+    ASSERT_EQ(save("randImage1.bmp", first), "randImage1-2.bmp");
+    EXPECT_EQ(contents("randImage1-2.bmp"), first);
+    // A second picture in the same second takes the next name; a folder is a name taken too.
+    ASSERT_TRUE(CreateDirectoryA("randImage1-3.bmp", nullptr));
+    ASSERT_EQ(save("randImage1.bmp", "second"), "randImage1-4.bmp");
+    EXPECT_EQ(contents("randImage1.bmp"), "an older picture");
+    EXPECT_EQ(contents("randImage1-4.bmp"), "second");
+    std::vector<std::string> names = files();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"randImage1-2.bmp", "randImage1-3.bmp", "randImage1-4.bmp", "randImage1.bmp"}));
 }
 
 TEST_F(SaveFile, FailuresLeaveNoFileBehind) {
-    EXPECT_EQ(save("no such folder\\picture.bmp", "bytes"), SaveResult::OPEN_FAILED);
+    SaveResult result = SaveResult::SAVED;
+    EXPECT_EQ(save("no such folder\\picture.bmp", "bytes", &result), "");
+    EXPECT_EQ(result, SaveResult::OPEN_FAILED);
     EXPECT_EQ(files(), std::vector<std::string>{});
-    // A folder under the name cannot be replaced by a file: the written
-    // temporary file goes again and the folder stays.
-    ASSERT_TRUE(CreateDirectoryA("picture.bmp", nullptr));
-    EXPECT_EQ(save("picture.bmp", "bytes"), SaveResult::WRITE_FAILED);
-    EXPECT_EQ(files(), std::vector<std::string>{"picture.bmp"});
-    EXPECT_NE(GetFileAttributesA("picture.bmp") & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 using WorkingDirectory = InTempDir;
