@@ -25,6 +25,19 @@ void write_line(const char* text) { print_text("%s\n", text); }
 bool is_quit_key(int key) { return key == 27 || key == 'Q' || key == 'q'; }
 bool is_preview_key(int key) { return key == 'P' || key == 'p'; }
 
+// Without a desktop, the picture just saved in the terminal, between the
+// line that names `file` and the summary and menu that follow it, which must
+// stay on the screen.
+void show_in_terminal_between(const char* file, std::int32_t regions, std::int32_t loops, std::int32_t secs) {
+    char above[COMMAND_BUFFER_SIZE], summary[100], below[sizeof summary + sizeof MENU + 1];
+    (void)std::snprintf(above, sizeof above, SAVED_LINE, GRID_WIDTH, GRID_HEIGHT, file);
+    (void)std::snprintf(summary, sizeof summary, SUMMARY, regions, loops, secs);
+    (void)std::snprintf(below, sizeof below, "%s%s\n", summary, MENU);
+    std::size_t size = 0;
+    const unsigned char* bytes = saved_image(&size);
+    show_in_terminal(bytes, size, above, below);
+}
+
 }  // namespace
 
 int main_loop() {
@@ -69,6 +82,7 @@ int main_loop() {
         if (!stopped && write_image(GRID_WIDTH, GRID_HEIGHT, text) == 1) {
             (void)std::snprintf(command, sizeof command, "start %s", text);
             run_command(command);
+            show_in_terminal_between(text, locii, loops, ms_between(t0, elapsed_ms()) / 1000);
         }
         const std::int32_t t1 = elapsed_ms();
         print_text(SUMMARY, locii, loops, ms_between(t0, t1) / 1000);

@@ -14,8 +14,10 @@ constexpr int HEADER_SIZE = FILE_HEADER_SIZE + INFO_HEADER_SIZE;
 constexpr int BITS_PER_PIXEL = 24;
 constexpr std::size_t MAX_FILE_SIZE = HEADER_SIZE + sizeof(ImageGrid);
 
-// The whole file is laid out here, then handed to the host to save in one go.
+// The whole file is laid out here, then handed to the host to save in one go;
+// `saved_size` says how much of it is the file last saved.
 unsigned char file_bytes[MAX_FILE_SIZE];
+std::size_t saved_size = 0;
 
 void put16(unsigned char* at, std::uint32_t value) {
     at[0] = static_cast<unsigned char>(value);
@@ -70,14 +72,23 @@ int write_image(std::int32_t width, std::int32_t height, char* name_out) {
     // an interruption leaves no file behind. A file of that name (a picture
     // of the same second) is never replaced: this one takes the next free name.
     const char* reason = "the picture does not fit in the grid";
+    saved_size = 0;
     const SaveResult result =
         size == 0 ? SaveResult::WRITE_FAILED : save_file(name_out, BMP_NAME_SIZE, file_bytes, size, &reason);
     if (result == SaveResult::SAVED) {
-        print_text("\nSuccessfully wrote %dx%d image: %s.\n", width, height, name_out);
+        saved_size = size;
+        print_text("\n");
+        print_text(SAVED_LINE, width, height, name_out);
+        print_text("\n");
         return 1;
     }
     print_text(result == SaveResult::OPEN_FAILED ? "ERROR: Could not open/create BMP file in write_image()!\n\n"
                                                  : "ERROR: Could not write BMP file in write_image()!\n\n");
     print_error("%s: %s", name_out, reason);  // why, as the error stream of any other program says it
     return 0;
+}
+
+const unsigned char* saved_image(std::size_t* size) {
+    *size = saved_size;
+    return file_bytes;
 }

@@ -353,3 +353,17 @@ Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int
     p.side_px = side;
     return p;
 }
+
+int rows_of_text(const char* text, int columns) {
+    if (columns <= 0) columns = 1;
+    int rows = 0, width = 0;
+    for (const char* c = text;; ++c) {
+        if (*c == '\n' || *c == '\0') {
+            rows += width == 0 ? 1 : (width + columns - 1) / columns;
+            width = 0;
+            if (*c == '\0') return rows;
+        } else if ((static_cast<unsigned char>(*c) & 0xC0) != 0x80) {  // a character's first byte: a cell
+            ++width;
+        }
+    }
+}

@@ -132,6 +132,11 @@ struct Placement {
 // columns when not even two rows or columns are left.
 Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int reserved_rows);
 
+// The rows `text` takes on a terminal `columns` wide, written from the start
+// of a row: each line, the last one too (where the cursor then stands), at
+// least one row, a longer one as many as it wraps to.
+int rows_of_text(const char* text, int columns);
+
 // The bytes that show `picture` in the placement, the cursor ending at the
 // start of the line below it: lines end in a line feed alone, which the
 // terminal's output processing (the program keeps it on) makes a new line,

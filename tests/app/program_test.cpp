@@ -409,6 +409,62 @@ TEST_F(ProgramTest, PicturesOfTheSameSecondNeverReplaceOneAnother) {
     EXPECT_EQ(files().size(), 3u);
 }
 
+// What a command prints.
+std::string output_of(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+    pclose(pipe);
+    return out;
+}
+
+// In a narrow window the lines around the picture wrap; the picture leaves
+// room for them as wrapped and takes the rest, so that the line naming the
+// file and the whole menu stay on the screen, as tmux (a real terminal,
+// without a desktop) shows it.
+TEST_F(ProgramTest, InANarrowWindowTheSavedLineAndTheMenuStayOnTheScreen) {
+    const std::string tmux = "tmux -L pixelgrow-narrow-" + std::to_string(getpid()) + " -f /dev/null ";
+    struct EndedOnReturn {  // the server on this test's own socket, and the program in it
+        std::string kill;
+        ~EndedOnReturn() {
+            if (std::system(kill.c_str()) != 0) return;  // already gone
+        }
+    } ended{tmux + "kill-server 2>/dev/null"};
+    const struct {
+        int columns, picture_rows;
+    } windows[] = {
+        {40, 24 - 2 - 6},  // the saved line on two rows; below, the summary and the menu on six
+        {30, 24 - 2 - 8},  // the summary and the menu's second line on two rows each
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.columns);
+        std::string start = tmux + "new-session -d -x " + std::to_string(w.columns) + " -y 24 ";
+        start += "\"cd '" + work_ + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY LANG=C.UTF-8 " PIXELGROW "\"";
+        ASSERT_EQ(std::system(start.c_str()), 0);
+        std::string screen;
+        for (int waited = 0;
+             waited < PICTURE_MS && screen.find("P   - show Progress", screen.find("secs:")) == std::string::npos;
+             waited += 100) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            screen = output_of(tmux + "capture-pane -p -J");  // wrapped lines joined: each line whole
+        }
+        EXPECT_NE(screen.find("Successfully wrote 400x400 image: randImage"), std::string::npos) << screen;
+        const std::size_t summary = screen.find("locii = ");
+        ASSERT_NE(summary, std::string::npos) << screen;
+        EXPECT_NE(screen.find("Menu:\nESC - stop image creation/Quit prog\nP   - show Progress", summary),
+                  std::string::npos)
+            << screen;
+        int picture_rows = 0;
+        for (std::size_t at = screen.find("\xe2\x96\x80"); at != std::string::npos;
+             at = screen.find("\xe2\x96\x80", screen.find('\n', at)))
+            ++picture_rows;
+        EXPECT_EQ(picture_rows, w.picture_rows) << screen;
+        EXPECT_EQ(std::system(ended.kill.c_str()), 0);
+    }
+}
+
 TEST_F(ProgramTest, ADirectoryNameCannotCommandTheTerminal) {
     // A title change, a hidden cursor and C1 controls, raw and as UTF-8.
     EXPECT_EQ(directory_line("x\x1b]2;PWNED\a\x1b[?25l\xc2\x9b\x9b"),

@@ -701,6 +701,30 @@ TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
     EXPECT_EQ(small.side_px, 17 * 13);
 }
 
+// The rows kept around the picture: each line as the terminal wraps it.
+TEST(TerminalPicture, TextTakesTheRowsItWrapsTo) {
+    const std::string below =
+        "\nlocii = 17955   loops = 326  secs: 1\nMenu:\nESC - stop image creation/Quit prog\n"
+        "P   - show Progress\n";
+    const struct {
+        std::string text;
+        int columns, rows;
+    } cases[] = {
+        {"", 80, 1},
+        {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 80, 1},
+        {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 40, 2},  // 58 characters
+        {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 29, 2},
+        {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 28, 3},
+        {below, 80, 6},  // an empty line, the summary, the menu's three, the cursor's
+        {below, 30, 8},  // the summary and the menu's second line wrap
+        {std::string(80, 'x'), 80, 1},
+        {std::string(81, 'x'), 80, 2},
+        {"\xc3\xa9\xc3\xa9\xc3\xa9", 2, 2},  // a character is a cell, not its bytes
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rows_of_text(c.text.c_str(), c.columns), c.rows) << c.text << " " << c.columns;
+}
+
 TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {
     // The pixel ways in screen pixels, never more than the picture's own;
     // half blocks in cells, two of the picture's pixels a cell, whatever the

@@ -79,10 +79,21 @@ void current_directory(char* buffer, int size);
 // "start NAME" opens the file NAME in the user's default viewer and returns at
 // once, without waiting for the viewer. The name goes to the opener as one
 // argument, whatever characters it holds: no command interpreter is involved.
-// Silent when there is no opener; nothing for any other text. Without a
-// graphical session the terminal is the viewer: the picture in the file is
-// drawn on it below the cursor, which ends at the start of the line below.
+// Silent when there is no opener, and without a graphical session, where a
+// text-mode fallback of the opener would take over the terminal (see
+// show_in_terminal); nothing for any other text.
 void run_command(const char* text);
+
+// Without a graphical session the terminal is the viewer: draws the picture
+// whose saved file is `file` (`size` bytes, as they went to the disk: never
+// read back from a file someone may have swapped since) right below the
+// cursor, which ends at the start of the line below it. As large as fits
+// with the rows kept for `above`, the line just printed above the cursor,
+// and for `below`, what is printed after the picture up to the line the
+// cursor then waits on, each line as the terminal wraps it. Nothing with a
+// graphical session (run_command opens the viewer then), without a terminal
+// or one that shows no pictures; the Windows host has no such viewer.
+void show_in_terminal(const unsigned char* file, std::size_t size, const char* above, const char* below);
 
 // ---- files
 

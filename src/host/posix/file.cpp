@@ -13,7 +13,6 @@
 #include "common/file_name.h"
 #include "posix/signals.h"
 #include "posix/sys.h"
-#include "posix/terminal.h"
 
 using namespace signal_shared;
 
@@ -59,7 +58,7 @@ bool finish_temporary(char* name, std::size_t name_size) {
     }
     const int error = errno;
     if (named)
-        std::strcpy(name, candidate);
+        std::memcpy(name, candidate, std::strlen(candidate) + 1);  // it fitted in name_size
     else
         sys_unlink(temp_name);
     temp_name_set = 0;
@@ -108,7 +107,6 @@ SaveResult save_file(char* name, std::size_t name_size, const unsigned char* dat
             sys_unlink(name);
         }
     }
-    if (result == SaveResult::SAVED) keep_for_terminal(name, data, size);
     if (result != SaveResult::SAVED && reason != nullptr) *reason = std::strerror(error);
     return result;
 }

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "host.h"
 #include "posix/signals.h"
@@ -25,21 +24,12 @@ using namespace signal_shared;
 
 namespace {
 
-// Below the picture: the summary's empty line and its own, the menu's three
-// lines and the line the cursor waits on; above it, the success line.
-constexpr int RESERVED_ROWS = 7;
 // A terminal answers at once, a slow link within a second or so; a terminal
 // that has said nothing by then never will.
 constexpr int ANSWER_WAIT_MS = 1500;
 
 TerminalNames names;
 bool pixels_known = false;  // when the questions were sent
-
-// The picture last saved, as it went to the disk: what the terminal shows is
-// never read back from a file that someone else may have swapped meanwhile
-// (for a pipe that blocks, the terminal itself, a device without end).
-std::string kept_name;
-std::vector<unsigned char> kept_bytes;
 
 TerminalNames names_from_environment() {
     TerminalNames n;
@@ -150,22 +140,18 @@ void await_answers() {
     }
 }
 
-void keep_for_terminal(const char* name, const unsigned char* data, std::size_t size) {
-    if (tty_fd < 0 || graphical_session()) return;
-    kept_name = name;
-    kept_bytes.assign(data, data + size);
-}
-
-void show_picture_in_terminal(const char* file) {
-    if (tty_fd < 0 || kept_name != file || !in_foreground_or_end()) return;
+void show_in_terminal(const unsigned char* file, std::size_t size, const char* above, const char* below) {
+    if (tty_fd < 0 || graphical_session() || !in_foreground_or_end()) return;
     poll_terminal_input();  // an answer that came since the last key poll
-    const TerminalSize size = with_answered_pixels(terminal_size(), answers);
-    const PictureWay way = choose_way(names, answers, size);
+    const TerminalSize size_now = with_answered_pixels(terminal_size(), answers);
+    const PictureWay way = choose_way(names, answers, size_now);
     RgbPicture picture;
-    if (way == PictureWay::NONE || !read_bmp(kept_bytes.data(), kept_bytes.size(), &picture)) return;
-    const Placement place = place_picture(way, std::min(picture.width, picture.height), size, RESERVED_ROWS);
-    const std::string bytes =
-        encode_picture(way, picture, kept_bytes.data(), kept_bytes.size(), place, terminal_charset() == Charset::UTF8);
+    if (way == PictureWay::NONE || !read_bmp(file, size, &picture)) return;
+    // The lines around the picture stay on the screen, however the width wraps them.
+    const int columns = size_now.columns > 0 ? size_now.columns : 80;
+    const int kept_rows = rows_of_text(above, columns) + rows_of_text(below, columns);
+    const Placement place = place_picture(way, std::min(picture.width, picture.height), size_now, kept_rows);
+    const std::string bytes = encode_picture(way, picture, file, size, place, terminal_charset() == Charset::UTF8);
     if (bytes.empty()) return;
     (void)std::fflush(stdout);
     flush_terminal_output();

@@ -32,11 +32,9 @@ void run_command(const char* text) {
     const char* file = text + sizeof START - 1;
     if (file[0] == '\0') return;
     // Without a desktop the opener may fall back to a text-mode browser that
-    // would take over this very terminal; the terminal shows the picture instead.
-    if (!graphical_session()) {
-        show_picture_in_terminal(file);
-        return;
-    }
+    // would take over this very terminal; the terminal shows the picture
+    // instead (show_in_terminal).
+    if (!graphical_session()) return;
     flush_terminal_output();
 
     // Two forks: the middle child ends at once and is reaped here, so the

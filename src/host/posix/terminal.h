@@ -44,12 +44,3 @@ int answer_time_left_ms();
 // program ends; at exit and in the ending signals' handler, before the
 // terminal's settings are restored. Async-signal-safe.
 void await_answers();
-
-// The picture `name` as it is saved, for the terminal to show when asked to
-// open that name.
-void keep_for_terminal(const char* name, const unsigned char* data, std::size_t size);
-
-// The picture saved as `file` drawn below the cursor, which ends at the start
-// of the line below it. Nothing when the terminal cannot show it, or for a
-// file the program did not just save.
-void show_picture_in_terminal(const char* file);
