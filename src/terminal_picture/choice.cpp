@@ -182,7 +182,7 @@ void control_answer(Answers* a, const char* body, int length) {
 // A control string's answer: `body` begins with its introducer.
 // ESC _ G i=31;OK ESC \: the kitty query answered (an error names itself instead of OK).
 // ESC P > | name ESC \: the terminal's name.
-// Nothing here allocates: a signal handler may scan.
+// Nothing here allocates: a signal handler may read answers.
 bool begins(const char* body, int length, const char* prefix) {
     const int n = static_cast<int>(std::strlen(prefix));
     return length >= n && std::memcmp(body, prefix, static_cast<std::size_t>(n)) == 0;
@@ -199,25 +199,6 @@ void string_answer(Answers* a, const char* body, int length) {
             a->name[i] = c >= 0x20 && c < 0x7f ? c : '?';
         }
         a->name[n] = '\0';
-    }
-}
-
-enum State { GROUND, ESCAPE, CONTROL, STRING, STRING_ESCAPE };
-
-void hold(Answers* a, unsigned char c) {
-    if (a->held_length < static_cast<int>(sizeof a->held)) a->held[a->held_length++] = static_cast<char>(c);
-}
-
-// After ESC: what the next byte begins.
-void begin(Answers* a, unsigned char c) {
-    a->held_length = 0;
-    if (c == '[') {
-        a->state = CONTROL;
-    } else if (c == '_' || c == 'P') {
-        a->state = STRING;
-        hold(a, c);
-    } else {
-        a->state = GROUND;
     }
 }
 
@@ -243,44 +224,11 @@ std::string second_questions(const TerminalNames& names, const Answers& answers,
     return q.empty() ? q : q + DEVICE_ATTRIBUTES_QUERY;
 }
 
-void read_answers(Answers* a, const unsigned char* bytes, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const unsigned char c = bytes[i];
-        if (c == 0x1b && a->state != STRING) {  // an Escape breaks off any sequence and may start the next
-            a->state = ESCAPE;
-            continue;
-        }
-        switch (a->state) {
-            case ESCAPE:
-                begin(a, c);
-                break;
-            case CONTROL:
-                hold(a, c);
-                if (c >= 0x40 && c <= 0x7e) {
-                    control_answer(a, a->held, a->held_length);
-                    a->state = GROUND;
-                } else if (c < 0x20) {
-                    a->state = GROUND;
-                }
-                break;
-            case STRING:
-                if (c == 0x1b)
-                    a->state = STRING_ESCAPE;
-                else
-                    hold(a, c);
-                break;
-            case STRING_ESCAPE:
-                if (c == '\\') {
-                    string_answer(a, a->held, a->held_length);
-                    a->state = GROUND;
-                } else {
-                    begin(a, c);
-                }
-                break;
-            default:
-                break;
-        }
-    }
+void read_answer(Answers* a, const char* reply, int length) {
+    if (length >= 1 && reply[0] == '[')
+        control_answer(a, reply + 1, length - 1);
+    else
+        string_answer(a, reply, length);
 }
 
 namespace {

@@ -57,9 +57,8 @@ struct TerminalNames {
     const char* sty = nullptr;
 };
 
-// The answers, picked out of the key input as it is read, in pieces of any
-// size; everything else passes by untouched. Plain data without pointers, so
-// that a signal handler may go on scanning a copy of it.
+// What the terminal's answers said. Plain data, so that a signal handler may
+// go on reading answers into it.
 struct Answers {
     int device_attributes = 0;  // answers to ESC [ c so far: each round of questions ends with one
     bool sixel = false;         // ... one of them holds the parameter 4
@@ -71,12 +70,12 @@ struct Answers {
     int graphics_height = 0;
     bool secondary_said = false;       // the secondary device attributes (ESC [ > c) came
     int secondary_attributes[3] = {};  // ... their first three numbers: kind, version, extra
-    // Where the scan stands inside a possible answer.
-    int state = 0;
-    char held[128] = {};
-    int held_length = 0;
 };
-void read_answers(Answers* answers, const unsigned char* bytes, std::size_t length);
+
+// Takes one reply of the terminal's, as the key reader hands it over whole:
+// its bytes after the Escape, without a string's terminator ("[?63;4c",
+// "P>|XTerm(379)", "_Gi=31;OK"). A reply of no question of ours is left.
+void read_answer(Answers* answers, const char* reply, int length);
 
 constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
 constexpr char NAME_QUERY[] = "\x1b[>q";

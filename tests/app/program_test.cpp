@@ -915,6 +915,27 @@ TEST_F(PictureTest, ALateAnswerIsNotLeftForTheShell) {
     }
 }
 
+// Over a link that parts every packet, the answers come a byte at a time, a
+// slow link's gap apart, beginning after the Escape wait of a key: no piece
+// is a key (an Escape would stop the picture, the rest would start the next),
+// and the answer is read (the name says 24-bit colour).
+TEST_F(PictureTest, AnAnswerTrickledAByteAtATimeIsNoKey) {
+    open({{"TERM=xterm"}, {}});
+    ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const char c : named("XTerm(379)") + "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c") {
+        send_keys(p_, std::string(1, c));
+        read_for(p_, 60);
+    }
+    ASSERT_TRUE(summary_shown()) << p_.output.substr(p_.output.size() > 300 ? p_.output.size() - 300 : 0);
+    const std::size_t said = p_.output.find(SUCCESS);
+    ASSERT_NE(said, std::string::npos) << "the picture was stopped";
+    EXPECT_NE(p_.output.find(".bmp.\r\n\x1b[38;2;", said), std::string::npos) << "the name was not read";
+    read_for(p_, 500);
+    EXPECT_EQ(p_.output.find("Generating image", said), std::string::npos) << "a next picture was started";
+    quit();
+}
+
 // A terminal that has not answered in time counts as silent: the program
 // waits for nothing at exit, and keys typed after q stay for the shell.
 TEST_F(PictureTest, ASilentTerminalKeepsTheKeysTypedAfterQuitting) {

@@ -216,6 +216,58 @@ TEST(KeyDecoder, LongSequencesAndTerminalRepliesAreSwallowedAcrossReads) {
     EXPECT_EQ(decode_key(&decoder, &q, 1, true).codes[0], 'q');
 }
 
+// The replies handed over whole, read in pieces of `piece` bytes, with the
+// keys around them.
+std::vector<std::string> replies_of(const std::string& text, std::size_t piece, std::vector<int>* keys) {
+    std::vector<std::string> out;
+    KeyDecoder decoder;
+    std::string pending;
+    for (std::size_t fed = 0;;) {
+        const std::size_t take = std::min(piece, text.size() - fed);
+        pending += text.substr(fed, take);
+        fed += take;
+        for (;;) {
+            const KeyDecode key = decode_key(&decoder, reinterpret_cast<const unsigned char*>(pending.data()),
+                                             static_cast<int>(pending.size()), fed < text.size());
+            if (key.reply) out.emplace_back(decoder.reply, static_cast<std::size_t>(decoder.reply_length));
+            for (int i = 0; i < key.count; ++i) keys->push_back(key.codes[i]);
+            if (key.used == 0) break;
+            pending.erase(0, static_cast<std::size_t>(key.used));
+        }
+        if (fed == text.size()) return out;
+    }
+}
+
+TEST(KeyDecoder, RepliesAreHandedOverWholeAndKeysAreNot) {
+    const std::string long_attributes = "[?" + std::string(150, '1') + ";4c";
+    const struct {
+        std::string bytes;
+        std::vector<std::string> replies;
+        std::vector<int> keys;
+    } cases[] = {
+        {"\x1b[?63;1;2;4;6;9;15;16;22;28cq", {"[?63;1;2;4;6;9;15;16;22;28c"}, {'q'}},  // longer than a key
+        {"\x1b[>65;7006;1c", {"[>65;7006;1c"}, {}},
+        {"\x1b[6;20;9t", {"[6;20;9t"}, {}},          // no private marker, but no key either
+        {"\x1b[A\x1b[62c", {}, {224, 72, 224, 77}},  // keys (rxvt's Shift+Right) are no replies
+        {"\x1bP>|XTerm(379)\x1b\\", {"P>|XTerm(379)"}, {}},
+        {"\x1b_Gi=31;OK\x1b\\", {"_Gi=31;OK"}, {}},
+        {"\x1b]11;rgb:0000/0000/0000\x07", {"]11;rgb:0000/0000/0000"}, {}},  // BEL ends ESC ] ...
+        {"\x1bP>|Wez\x07Term\x1b\\", {"P>|Wez\x07Term"}, {}},                // ... but is content elsewhere
+        {"\x1bPab\x18q", {}, {'q'}},                                         // CAN cancels
+        {"\x1bPab\x1b[Aq", {}, {224, 72, 'q'}},                              // an Escape breaks it off
+        {"\x1b[?62;\x1b[?12;4c", {"[?12;4c"}, {}},                           // ... as it does a sequence
+        {"\x1bO1;2;3;4;5;6;7;8;9;0;1;2;3;4P", {}, {}},                       // too long for a key, and no reply
+        {"\x1b" + long_attributes, {long_attributes.substr(0, REPLY_MAX - 1) + "c"}, {}},  // the final byte kept
+    };
+    for (const auto& c : cases)
+        for (std::size_t piece : {std::size_t{1}, std::size_t{5}, c.bytes.size()}) {
+            SCOPED_TRACE(testing::PrintToString(c.bytes) + " in pieces of " + std::to_string(piece));
+            std::vector<int> keys;
+            EXPECT_EQ(replies_of(c.bytes, piece, &keys), c.replies);
+            EXPECT_EQ(keys, c.keys);
+        }
+}
+
 TEST(KeyDecoder, RandomBytesNeverStallOrOverrun) {
     std::mt19937 rng(12345);
     for (int round = 0; round < 20000; ++round) {

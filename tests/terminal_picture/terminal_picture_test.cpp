@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bmp.h"
+#include "common/key_decoder.h"
 #include "grid.h"
 #include "growth.h"
 #include "random.h"
@@ -443,11 +444,24 @@ std::string printable(const std::string& bytes) {
     return out;
 }
 
+// The answers in `bytes` arriving `piece` at a time, as the terminal's one
+// reader takes them: keys and replies apart, each reply read whole.
 Answers answered(const std::string& bytes, std::size_t piece) {
     Answers answers;
-    for (std::size_t at = 0; at < bytes.size(); at += piece)
-        read_answers(&answers, reinterpret_cast<const unsigned char*>(bytes.data()) + at,
-                     std::min(piece, bytes.size() - at));
+    KeyDecoder decoder;
+    std::string pending;
+    for (std::size_t at = 0; at < bytes.size() || !pending.empty();) {
+        const bool more = at < bytes.size();
+        if (more) pending += bytes.substr(at, piece), at += piece;
+        for (;;) {
+            const KeyDecode key = decode_key(&decoder, reinterpret_cast<const unsigned char*>(pending.data()),
+                                             static_cast<int>(pending.size()), at < bytes.size());
+            if (key.reply) read_answer(&answers, decoder.reply, decoder.reply_length);
+            if (key.used == 0) break;
+            pending.erase(0, static_cast<std::size_t>(key.used));
+        }
+        if (!more) break;
+    }
     return answers;
 }
 

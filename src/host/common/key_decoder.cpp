@@ -47,10 +47,26 @@ constexpr KeypadKey KEYPAD_KEYS[] = {
 constexpr unsigned char BELL = 0x07;
 constexpr int MOUSE_REPORT_LENGTH = 6;  // ESC [ M, then a button byte and two position bytes
 
-KeyDecode need_more() { return {0, 0, {0, 0}}; }
-KeyDecode swallow(int used) { return {used, 0, {0, 0}}; }
-KeyDecode one(int used, int code) { return {used, 1, {code, 0}}; }
-KeyDecode two(int used, int prefix, int code) { return {used, 2, {prefix, code}}; }
+KeyDecode need_more() { return {0, 0, {0, 0}, false}; }
+KeyDecode swallow(int used) { return {used, 0, {0, 0}, false}; }
+KeyDecode one(int used, int code) { return {used, 1, {code, 0}, false}; }
+KeyDecode two(int used, int prefix, int code) { return {used, 2, {prefix, code}, false}; }
+KeyDecode replied(int used) { return {used, 0, {0, 0}, true}; }
+
+// A reply's bytes, kept for its reader as far as they fit.
+void hold(KeyDecoder* d, const unsigned char* b, int n) {
+    for (int i = 0; i < n && d->reply_length < REPLY_MAX; ++i) d->reply[d->reply_length++] = static_cast<char>(b[i]);
+}
+void hold_anew(KeyDecoder* d, const unsigned char* b, int n) {
+    d->reply_length = 0;
+    hold(d, b, n);
+}
+// A control sequence's final byte is kept even where the rest did not fit:
+// it says what the reply is.
+void hold_final(KeyDecoder* d, unsigned char c) {
+    if (d->reply_length == REPLY_MAX) --d->reply_length;
+    d->reply[d->reply_length++] = static_cast<char>(c);
+}
 
 bool is_final(unsigned char c) { return c >= 0x40 && c <= 0x7E; }
 
@@ -125,48 +141,69 @@ KeyDecode control_sequence(KeyDecoder* d, const unsigned char* b, int length, bo
             return more_may_follow ? need_more() : swallow(length);
         case Sequence::BROKEN:
             return swallow(s.used);
-        case Sequence::TOO_LONG:  // no key is this long: swallow it up to its end
+        case Sequence::TOO_LONG:  // no key is this long: swallow it up to its end, a reply if of ESC [
             d->mode = KeyDecoder::IN_CONTROL;
+            hold_anew(d, b + 1, s.used - 1);
             return swallow(s.used);
         case Sequence::ENDED:
             break;
     }
     if (!control) return keypad_or_letter_key(s.used, s.final);
-    if (s.private_marker) return swallow(s.used);
-    if (s.final == 'M' && !s.has_params) {
+    if (s.final == 'M' && !s.has_params && !s.private_marker) {
         // An old-style mouse report: three bytes of any value follow.
         if (length >= MOUSE_REPORT_LENGTH) return swallow(MOUSE_REPORT_LENGTH);
         return more_may_follow ? need_more() : swallow(length);
     }
-    if (s.final == '~' || s.final == '$' || s.final == '^' || s.final == '@') return number_key(s.used, s.first_number);
-    return letter_key(s.used, s.final);  // modifiers come as "1;m", or a bare "m" on some terminals
+    if (!s.private_marker) {
+        const KeyDecode key = s.final == '~' || s.final == '$' || s.final == '^' || s.final == '@'
+                                  ? number_key(s.used, s.first_number)
+                                  : letter_key(s.used, s.final);  // modifiers come as "1;m", or a bare "m"
+        if (key.count > 0) return key;
+    }
+    // A report (its private marker says so), or some other sequence no key
+    // sends (a cell size): a reply, for whoever asked.
+    hold_anew(d, b + 1, s.used - 1);
+    return replied(s.used);
 }
 
 // The rest of a control sequence begun in an earlier read: parameter and
-// intermediate bytes up to the final one. Returns the bytes it takes.
-int skip_control(KeyDecoder* d, const unsigned char* b, int length) {
+// intermediate bytes up to the final one.
+KeyDecode rest_of_control(KeyDecoder* d, const unsigned char* b, int length) {
     for (int i = 0; i < length; ++i) {
         if (b[i] >= 0x20 && b[i] <= 0x3F) continue;
         d->mode = KeyDecoder::GROUND;
-        return is_final(b[i]) ? i + 1 : i;  // anything else breaks it off and starts the next key
+        if (!is_final(b[i])) return swallow(i);  // anything else breaks it off and starts the next key
+        hold(d, b, i);
+        hold_final(d, b[i]);
+        return d->reply[0] == '[' ? replied(i + 1) : swallow(i + 1);  // ESC O is never a reply
     }
-    return length;
+    hold(d, b, length);
+    return swallow(length);
 }
 
-// The rest of a control string: anything up to BEL or ESC \. An Escape that
-// may begin ESC \ but ends the bytes so far is left for the next call.
-int skip_string(KeyDecoder* d, const unsigned char* b, int length) {
+// The rest of a control string: anything up to ESC \ (or BEL for ESC ],
+// whose replies some terminals end so). CAN and SUB cancel it; an Escape
+// followed by anything else breaks it off and starts the next key. An
+// Escape that ends the bytes so far is left for the next call.
+KeyDecode rest_of_string(KeyDecoder* d, const unsigned char* b, int length) {
     for (int i = 0; i < length; ++i) {
-        if (b[i] == BELL || b[i] == 0x18 || b[i] == 0x1A) {  // CAN and SUB cancel it
+        if (b[i] == 0x18 || b[i] == 0x1A) {
             d->mode = KeyDecoder::GROUND;
-            return i + 1;
+            return swallow(i + 1);
+        }
+        if (b[i] == BELL && d->reply[0] == ']') {
+            d->mode = KeyDecoder::GROUND;
+            hold(d, b, i);
+            return replied(i + 1);
         }
         if (b[i] != KEY_ESCAPE) continue;
-        if (i + 1 == length) return i;
+        hold(d, b, i);
+        if (i + 1 == length) return swallow(i);
         d->mode = KeyDecoder::GROUND;
-        return b[i + 1] == '\\' ? i + 2 : i;
+        return b[i + 1] == '\\' ? replied(i + 2) : swallow(i);
     }
-    return length;
+    hold(d, b, length);
+    return swallow(length);
 }
 
 // Whether the bytes begin a character of several bytes that goes on beyond them.
@@ -189,8 +226,9 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
             if (!more_may_follow) d->mode = KeyDecoder::GROUND;  // nothing more came: give up on it
             return need_more();
         }
-        const int used = d->mode == KeyDecoder::IN_CONTROL ? skip_control(d, b, length) : skip_string(d, b, length);
-        if (used > 0) return swallow(used);
+        const KeyDecode rest =
+            d->mode == KeyDecoder::IN_CONTROL ? rest_of_control(d, b, length) : rest_of_string(d, b, length);
+        if (rest.used > 0) return rest;
         if (d->mode != KeyDecoder::GROUND) {  // an Escape that may begin the string's end
             if (more_may_follow) return need_more();
             d->mode = KeyDecoder::GROUND;
@@ -222,7 +260,10 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
         // Alone, Alt with that key; followed by more, a terminal's reply.
         if (length == 2) return more_may_follow ? need_more() : one(2, b[1]);
         d->mode = KeyDecoder::IN_STRING;
-        return swallow(2 + skip_string(d, b + 2, length - 2));
+        hold_anew(d, b + 1, 1);
+        KeyDecode rest = rest_of_string(d, b + 2, length - 2);
+        rest.used += 2;
+        return rest;
     }
     if (b[1] < 0x20) return one(1, KEY_ESCAPE);  // Escape, then another Escape or control key
     // Alt with a character key: the key itself, once all of its bytes are here.
@@ -230,4 +271,9 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
     if (key.used == 0) return key;
     key.used += 1;
     return key;
+}
+
+bool only_a_reply_waits(const KeyDecoder* d, const unsigned char* b, int length) {
+    if (d->mode != KeyDecoder::GROUND) return true;
+    return length >= 3 && b[0] == KEY_ESCAPE && b[1] == '[' && b[2] >= '<' && b[2] <= '?';
 }

@@ -1,8 +1,8 @@
 // Without a desktop the terminal is the viewer: the picture just saved is
 // drawn in the best way the terminal has. What it has is known from the
 // environment and from the answers to questions sent when the program takes
-// the terminal; the answers come in with the keys and are picked out as the
-// keys are read, so nothing waits for them while the program runs.
+// the terminal; the answers come in with the keys and the key reader hands
+// them over, so nothing waits for them while the program runs.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -113,9 +113,9 @@ void ask_terminal() {
     ask(first_questions(names, pixels_known));
 }
 
-void note_terminal_input(const unsigned char* bytes, std::size_t length) {
+void note_terminal_reply(const char* reply, int length) {
     if (rounds_asked == 0) return;
-    read_answers(&answers, bytes, length);
+    read_answer(&answers, reply, length);
     // The first round is in: what it said may call for a second.
     if (rounds_asked == 1 && answers.device_attributes >= 1) ask(second_questions(names, answers, pixels_known));
 }
@@ -125,19 +125,8 @@ int answer_time_left_ms() {
     return std::max(0, static_cast<int>(ms_between(elapsed_ms(), answers_due)));
 }
 
-void await_answers() {
-    if (tty_fd < 0 || !in_foreground_signal_safe()) return;
-    unsigned char bytes[256];
-    for (;;) {
-        const int left = answer_time_left_ms();
-        if (left <= 0) return;
-        const int ready = sys_wait_readable(tty_fd, left);  // 0 also when a signal came: look at the clock again
-        if (ready < 0) return;
-        if (ready == 0) continue;
-        const ssize_t n = sys_read(tty_fd, bytes, sizeof bytes);
-        if (n <= 0) return;
-        read_answers(&answers, bytes, static_cast<std::size_t>(n));
-    }
+bool answer_due_at(std::int32_t when) {
+    return answers.device_attributes < rounds_asked && ms_between(when, answers_due) > 0;
 }
 
 void show_in_terminal(const unsigned char* file, std::size_t size, const char* above, const char* below) {

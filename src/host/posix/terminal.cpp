@@ -21,15 +21,22 @@ using signal_shared::tty_fd;
 namespace {
 
 int escape_wait_ms = 40;
+// While the terminal's answer is due, or once bytes can only be one, its
+// pieces may come this far apart over a slow link: an Escape waits this long
+// for the next byte, not the Escape wait of a key.
+constexpr int SLOW_LINK_GAP_MS = 500;
 Charset charset = Charset::ASCII;
 
-// Key input not decoded yet, and decoded codes not handed out yet.
+// What the terminal sent and is not decoded yet, and decoded codes not
+// handed out yet: decoding runs ahead of the keys read, so that the
+// terminal's answers are taken as soon as they are in.
 unsigned char in_bytes[64];
 int in_length = 0;
 KeyDecoder decoder;
 bool undecided = false;            // the bytes so far (or a silence inside a sequence) wait to be decided
 std::int32_t undecided_since = 0;  // since when
-int codes[2];
+std::int32_t last_read_at = 0;     // when bytes last came
+int codes[32];
 int code_count = 0;
 int code_next = 0;
 
@@ -80,38 +87,32 @@ bool read_input(int timeout_ms) {
     const ssize_t n = sys_read(tty_fd, in_bytes + in_length, sizeof in_bytes - static_cast<std::size_t>(in_length));
     if (n == 0 || (n < 0 && terminal_gone(errno))) end_for_lost_terminal();
     if (n < 0) return false;
-    note_terminal_input(in_bytes + in_length, static_cast<std::size_t>(n));
     in_length += static_cast<int>(n);
+    last_read_at = elapsed_ms();
     return true;
 }
 
-// Turns waiting bytes into codes while none are queued. What is undecided (an
-// Escape, part of a sequence, a silence inside one being swallowed) is settled
-// once it has waited escape_wait_ms; that is done before new bytes are read,
-// so a key typed after the wait never joins an Escape from before it.
-//
-// While an answer to our questions is awaited, bytes that may begin one
-// (ESC [ ?, ESC [ >, ESC P, ESC _, or the rest of a string) wait as long as the answer
-// may: a slow link can part an answer's pieces by more than the Escape wait,
-// and its start read alone would be keys (Escape, then '[').
-bool may_begin_answer() {
-    if (decoder.mode == KeyDecoder::IN_STRING) return true;
-    if (in_length < 2 || in_bytes[0] != 0x1b) return false;
-    return in_bytes[1] == 'P' || in_bytes[1] == '_' ||
-           (in_bytes[1] == '[' && (in_length == 2 || in_bytes[2] == '?' || in_bytes[2] == '>'));
-}
-
-// Milliseconds until the undecided bytes are settled.
+// Milliseconds until the undecided bytes are settled: the one rule of time.
+// A key's sequence comes whole within the Escape wait. A reply's pieces may
+// come a slow link's gap apart: so they wait that long from the last byte
+// read where the bytes can only be a reply, and, where an answer was due when
+// they began, also where they may be a key (a lone Escape then waits longer).
+// Outside that window the Escape key is as quick as ever.
 int settle_in_ms() {
-    if (may_begin_answer()) {
-        const int left = answer_time_left_ms();
-        if (left > 0) return left;
-    }
-    return std::max(0, escape_wait_ms - static_cast<int>(ms_between(undecided_since, elapsed_ms())));
+    const std::int32_t now = elapsed_ms();
+    if (only_a_reply_waits(&decoder, in_bytes, in_length) || answer_due_at(undecided_since))
+        return std::max(0, SLOW_LINK_GAP_MS - static_cast<int>(ms_between(last_read_at, now)));
+    return std::max(0, escape_wait_ms - static_cast<int>(ms_between(undecided_since, now)));
 }
 
+// Turns waiting bytes into codes, as many as there is room for, and hands
+// each reply to the picture's questions. What is undecided (an Escape, part
+// of a sequence, a silence inside one being swallowed) is settled once its
+// wait is over; that is done before new bytes are read, so a key typed after
+// the wait never joins an Escape from before it.
 void decode_input() {
-    while (code_next == code_count) {
+    if (code_next == code_count) code_next = code_count = 0;
+    while (code_count + 2 <= static_cast<int>(sizeof codes / sizeof codes[0])) {
         const bool waited = undecided && settle_in_ms() == 0;
         const KeyDecode key = decode_key(&decoder, in_bytes, in_length, !waited);
         if (key.used == 0) {
@@ -126,9 +127,8 @@ void decode_input() {
         undecided = false;
         std::memmove(in_bytes, in_bytes + key.used, static_cast<std::size_t>(in_length - key.used));
         in_length -= key.used;
-        for (int i = 0; i < key.count; ++i) codes[i] = key.codes[i];
-        code_count = key.count;
-        code_next = 0;
+        if (key.reply) note_terminal_reply(decoder.reply, decoder.reply_length);
+        for (int i = 0; i < key.count; ++i) codes[code_count++] = key.codes[i];
     }
 }
 
@@ -160,7 +160,34 @@ void end_if_terminal_lost() {
 }
 
 void poll_terminal_input() {
-    if (in_foreground_or_end()) read_input(0);
+    if (in_foreground_or_end() && read_input(0)) decode_input();
+}
+
+void await_answers() {
+    if (tty_fd < 0 || !in_foreground_signal_safe()) return;
+    // The reader's own state, copied: a signal may have cut a change of it
+    // short, and what that garbles can only be keys, which go unread here.
+    KeyDecoder d = decoder;
+    unsigned char bytes[sizeof in_bytes + 256];
+    int length = std::clamp(in_length, 0, static_cast<int>(sizeof in_bytes));
+    std::memcpy(bytes, in_bytes, static_cast<std::size_t>(length));
+    for (;;) {
+        for (;;) {
+            const KeyDecode key = decode_key(&d, bytes, length, true);
+            if (key.used == 0) break;
+            if (key.reply) read_answer(&signal_shared::answers, d.reply, d.reply_length);
+            std::memmove(bytes, bytes + key.used, static_cast<std::size_t>(length - key.used));
+            length -= key.used;
+        }
+        const int left = answer_time_left_ms();
+        if (left <= 0) return;
+        const int ready = sys_wait_readable(tty_fd, left);  // 0 also when a signal came: look at the clock again
+        if (ready < 0) return;
+        if (ready == 0) continue;
+        const ssize_t n = sys_read(tty_fd, bytes + length, sizeof bytes - static_cast<std::size_t>(length));
+        if (n <= 0) return;
+        length += static_cast<int>(n);
+    }
 }
 
 void terminal_start() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "common/output.h"
 
@@ -32,15 +33,20 @@ bool graphical_session();
 // only where the picture will be shown in the terminal.
 void ask_terminal();
 
-// Bytes read from the terminal, where the answers are picked out.
-void note_terminal_input(const unsigned char* bytes, std::size_t length);
+// A reply of the terminal's, whole as the key reader found it (see
+// decode_key): an answer to the questions sent, which may call for more.
+void note_terminal_reply(const char* reply, int length);
 
 // How much longer an answer to the questions sent is awaited: 0 once the
 // last round's answer is in, or once its time is up (a silent terminal).
 int answer_time_left_ms();
 
-// Reads, and drops, what comes from the terminal until the answer awaited is
-// in or its time is up, so that none is typed into the shell after the
-// program ends; at exit and in the ending signals' handler, before the
-// terminal's settings are restored. Async-signal-safe.
+// Whether an answer was awaited at `when` (an elapsed_ms time).
+bool answer_due_at(std::int32_t when);
+
+// Reads what comes from the terminal until the answer awaited is in or its
+// time is up, taking the answers and dropping the keys, so that none is
+// typed into the shell after the program ends; at exit and in the ending
+// signals' handler, before the terminal's settings are restored; from
+// terminal.cpp, the one reader of the terminal. Async-signal-safe.
 void await_answers();
