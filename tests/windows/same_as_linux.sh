@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Linux program and the Windows program (under wine) without a
 # terminal, with the wall clock stopped at the same second, for two pictures
-# each, and checks that they write byte-identical pictures and print the same
+# each, and checks that they write byte-identical pictures (the second under
+# the next free name, since the first has the second's) and print the same
 # texts: the line ends of the C runtime's text mode, the working directory's
 # spelling and the measured seconds aside.
 #   tests/windows/same_as_linux.sh build/pixelgrow build-windows/pixelgrow.exe
@@ -52,13 +53,15 @@ texts() {
 run linux "$linux_program"
 run windows "$wine" "$windows_program"
 status=0
-picture=randImage1767225600.bmp
-if cmp "$work/linux/$picture" "$work/windows/$picture"; then
-  echo "the same picture: $picture, $(stat -c %s "$work/windows/$picture") bytes"
-else
-  echo "the pictures differ" >&2
-  status=1
-fi
+saved=(randImage1767225600.bmp randImage1767225600-2.bmp)
+for picture in "${saved[@]}"; do
+  if cmp "$work/linux/$picture" "$work/windows/$picture"; then
+    echo "the same picture: $picture, $(stat -c %s "$work/windows/$picture") bytes"
+  else
+    echo "the pictures differ: $picture" >&2
+    status=1
+  fi
+done
 if diff <(texts "$work/linux/out.txt") <(texts "$work/windows/out.txt") >"$work/diff"; then
   echo "the same texts: $(texts "$work/windows/out.txt" | wc -c) bytes up to summary $pictures"
 else
@@ -66,8 +69,9 @@ else
   head -20 "$work/diff" >&2
   status=1
 fi
+expected=$(printf '%s\n' err.txt out.txt "${saved[@]}" | LC_ALL=C sort)
 for dir in linux windows; do
-  if [ "$(ls "$work/$dir")" != "$(printf '%s\n' err.txt out.txt $picture)" ] || [ -s "$work/$dir/err.txt" ]; then
+  if [ "$(ls "$work/$dir" | LC_ALL=C sort)" != "$expected" ] || [ -s "$work/$dir/err.txt" ]; then
     echo "$dir: unexpected files or errors: $(ls "$work/$dir") $(head -c 300 "$work/$dir/err.txt")" >&2
     status=1
   fi
