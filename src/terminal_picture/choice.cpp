@@ -302,8 +302,8 @@ Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int
     return p;
 }
 
-int rows_of_text(const char* text, int columns) {
-    if (columns <= 0) columns = 1;
+int rows_of_text(const char* text, TerminalSize size) {
+    const int columns = columns_or_default(size);
     int rows = 0, width = 0;
     for (const char* c = text;; ++c) {
         if (*c == '\n' || *c == '\0') {

@@ -131,10 +131,10 @@ struct Placement {
 // columns when not even two rows or columns are left.
 Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int reserved_rows);
 
-// The rows `text` takes on a terminal `columns` wide, written from the start
-// of a row: each line, the last one too (where the cursor then stands), at
-// least one row, a longer one as many as it wraps to.
-int rows_of_text(const char* text, int columns);
+// The rows `text` takes on the terminal, written from the start of a row:
+// each line, the last one too (where the cursor then stands), at least one
+// row, a longer one as many as the terminal's width wraps it to.
+int rows_of_text(const char* text, TerminalSize size);
 
 // The bytes that show `picture` in the placement, the cursor ending at the
 // start of the line below it: lines end in a line feed alone, which the

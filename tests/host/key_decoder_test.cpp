@@ -10,8 +10,10 @@ namespace {
 
 // Every code the bytes decode to, read in pieces of `piece` bytes (0: all at
 // once), each piece decoded as far as it goes before the next arrives, and
-// what is left unfinished at the end settled.
-std::vector<int> decode_all(const std::string& text, std::size_t piece = 0) {
+// what is left unfinished at the end settled; the replies handed over go to
+// `replies`, when given.
+std::vector<int> decode_all(const std::string& text, std::size_t piece = 0,
+                            std::vector<std::string>* replies = nullptr) {
     std::vector<int> out;
     KeyDecoder decoder;
     std::string pending;
@@ -31,6 +33,7 @@ std::vector<int> decode_all(const std::string& text, std::size_t piece = 0) {
             }
             if (key.used == 0) break;
             for (int i = 0; i < key.count; ++i) out.push_back(key.codes[i]);
+            if (key.reply && replies != nullptr) replies->emplace_back(decoder.reply, decoder.reply_length);
             pending.erase(0, static_cast<std::size_t>(key.used));
         }
         if (last) break;
@@ -216,28 +219,6 @@ TEST(KeyDecoder, LongSequencesAndTerminalRepliesAreSwallowedAcrossReads) {
     EXPECT_EQ(decode_key(&decoder, &q, 1, true).codes[0], 'q');
 }
 
-// The replies handed over whole, read in pieces of `piece` bytes, with the
-// keys around them.
-std::vector<std::string> replies_of(const std::string& text, std::size_t piece, std::vector<int>* keys) {
-    std::vector<std::string> out;
-    KeyDecoder decoder;
-    std::string pending;
-    for (std::size_t fed = 0;;) {
-        const std::size_t take = std::min(piece, text.size() - fed);
-        pending += text.substr(fed, take);
-        fed += take;
-        for (;;) {
-            const KeyDecode key = decode_key(&decoder, reinterpret_cast<const unsigned char*>(pending.data()),
-                                             static_cast<int>(pending.size()), fed < text.size());
-            if (key.reply) out.emplace_back(decoder.reply, static_cast<std::size_t>(decoder.reply_length));
-            for (int i = 0; i < key.count; ++i) keys->push_back(key.codes[i]);
-            if (key.used == 0) break;
-            pending.erase(0, static_cast<std::size_t>(key.used));
-        }
-        if (fed == text.size()) return out;
-    }
-}
-
 TEST(KeyDecoder, RepliesAreHandedOverWholeAndKeysAreNot) {
     const std::string long_attributes = "[?" + std::string(150, '1') + ";4c";
     const struct {
@@ -262,9 +243,9 @@ TEST(KeyDecoder, RepliesAreHandedOverWholeAndKeysAreNot) {
     for (const auto& c : cases)
         for (std::size_t piece : {std::size_t{1}, std::size_t{5}, c.bytes.size()}) {
             SCOPED_TRACE(testing::PrintToString(c.bytes) + " in pieces of " + std::to_string(piece));
-            std::vector<int> keys;
-            EXPECT_EQ(replies_of(c.bytes, piece, &keys), c.replies);
-            EXPECT_EQ(keys, c.keys);
+            std::vector<std::string> replies;
+            EXPECT_EQ(decode_all(c.bytes, piece, &replies), c.keys);
+            EXPECT_EQ(replies, c.replies);
         }
 }
 

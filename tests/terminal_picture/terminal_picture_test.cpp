@@ -722,6 +722,7 @@ TEST(TerminalPicture, TextTakesTheRowsItWrapsTo) {
         int columns, rows;
     } cases[] = {
         {"", 80, 1},
+        {std::string(81, 'x'), 0, 2},  // a width not said: 80
         {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 80, 1},
         {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 40, 2},  // 58 characters
         {"Successfully wrote 400x400 image: randImage1796810400.bmp.", 29, 2},
@@ -733,7 +734,7 @@ TEST(TerminalPicture, TextTakesTheRowsItWrapsTo) {
         {"\xc3\xa9\xc3\xa9\xc3\xa9", 2, 2},  // a character is a cell, not its bytes
     };
     for (const auto& c : cases)
-        EXPECT_EQ(rows_of_text(c.text.c_str(), c.columns), c.rows) << c.text << " " << c.columns;
+        EXPECT_EQ(rows_of_text(c.text.c_str(), {c.columns, 24, 0, 0}), c.rows) << c.text << " " << c.columns;
 }
 
 TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {

@@ -69,6 +69,7 @@ void hold_final(KeyDecoder* d, unsigned char c) {
 }
 
 bool is_final(unsigned char c) { return c >= 0x40 && c <= 0x7E; }
+bool is_private_marker(unsigned char c) { return c >= '<' && c <= '?'; }  // a report's, never a key's
 
 KeyDecode letter_key(int used, unsigned char final) {
     for (const LetterKey& k : LETTER_KEYS)
@@ -117,7 +118,7 @@ Sequence scan_sequence(const unsigned char* b, int length, bool control) {
             if (in_first && s.first_number < 1000) s.first_number = s.first_number * 10 + (c - '0');
         } else if (c == ';' || (control && c == ':')) {
             in_first = false;
-        } else if (control && c >= '<' && c <= '?') {
+        } else if (control && is_private_marker(c)) {
             s.private_marker = true;
         } else if (!control || c < 0x20 || c > 0x2F) {
             s.state = Sequence::BROKEN;  // a byte that breaks the sequence off; it starts the next key
@@ -275,5 +276,5 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
 
 bool only_a_reply_waits(const KeyDecoder* d, const unsigned char* b, int length) {
     if (d->mode != KeyDecoder::GROUND) return true;
-    return length >= 3 && b[0] == KEY_ESCAPE && b[1] == '[' && b[2] >= '<' && b[2] <= '?';
+    return length >= 3 && b[0] == KEY_ESCAPE && b[1] == '[' && is_private_marker(b[2]);
 }

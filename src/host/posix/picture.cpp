@@ -137,8 +137,7 @@ void show_in_terminal(const unsigned char* file, std::size_t size, const char* a
     RgbPicture picture;
     if (way == PictureWay::NONE || !read_bmp(file, size, &picture)) return;
     // The lines around the picture stay on the screen, however the width wraps them.
-    const int columns = size_now.columns > 0 ? size_now.columns : 80;
-    const int kept_rows = rows_of_text(above, columns) + rows_of_text(below, columns);
+    const int kept_rows = rows_of_text(above, size_now) + rows_of_text(below, size_now);
     const Placement place = place_picture(way, std::min(picture.width, picture.height), size_now, kept_rows);
     const std::string bytes = encode_picture(way, picture, file, size, place, terminal_charset() == Charset::UTF8);
     if (bytes.empty()) return;
