@@ -26,7 +26,8 @@ bool same(const Read& a, const Read& b) {
     return a.codes == b.codes && a.replies == b.replies && x.device_attributes == y.device_attributes &&
            x.sixel == y.sixel && x.kitty == y.kitty && std::strcmp(x.name, y.name) == 0 &&
            x.cell_width == y.cell_width && x.cell_height == y.cell_height && x.graphics_width == y.graphics_width &&
-           x.graphics_height == y.graphics_height && x.secondary_said == y.secondary_said &&
+           x.graphics_height == y.graphics_height && x.text_width == y.text_width && x.text_height == y.text_height &&
+           x.secondary_said == y.secondary_said &&
            std::memcmp(x.secondary_attributes, y.secondary_attributes, sizeof x.secondary_attributes) == 0;
 }
 
@@ -80,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(same(whole, read(in.data, in.size, 1)));
     const Answers& a = whole.answers;
     FUZZ_CHECK(std::memchr(a.name, '\0', sizeof a.name) != nullptr);
-    FUZZ_CHECK(a.cell_width >= 0 && a.cell_height >= 0 && a.graphics_width >= 0 && a.graphics_height >= 0);
+    FUZZ_CHECK(a.cell_width >= 0 && a.cell_height >= 0 && a.graphics_width >= 0 && a.graphics_height >= 0 &&
+               a.text_width >= 0 && a.text_height >= 0);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -152,6 +153,7 @@ int numbers(const char* text, int length, int* out, int max) {
 // ESC [ ? Pn ; ... c, the device attributes: sixel when one parameter is exactly 4;
 // ESC [ > kind ; version ; extra c, the secondary device attributes;
 // ESC [ 6 ; height ; width t, a cell's pixels;
+// ESC [ 4 ; height ; width t, the text area's pixels;
 // ESC [ ? 2 ; 0 ; width ; height S, the pixels sixel may cover (0: success).
 void control_answer(Answers* a, const char* body, int length) {
     if (length < 2) return;
@@ -167,9 +169,14 @@ void control_answer(Answers* a, const char* body, int length) {
         a->secondary_said = count >= 1;
         for (int i = 0; i < 3; ++i) a->secondary_attributes[i] = i < count ? n[i] : 0;
     } else if (final == 't' && body[0] != '?') {
-        if (numbers(body, length - 1, n, 3) == 3 && n[0] == 6 && n[1] > 0 && n[2] > 0) {
-            a->cell_height = n[1];
-            a->cell_width = n[2];
+        if (numbers(body, length - 1, n, 3) == 3 && n[1] > 0 && n[2] > 0) {
+            if (n[0] == 6) {
+                a->cell_height = n[1];
+                a->cell_width = n[2];
+            } else if (n[0] == 4) {
+                a->text_height = n[1];
+                a->text_width = n[2];
+            }
         }
     } else if (final == 'S' && body[0] == '?') {
         if (numbers(body, length - 1, n, 4) == 4 && n[0] == 2 && n[1] == 0 && n[2] > 0 && n[3] > 0) {
@@ -208,7 +215,9 @@ std::string first_questions(const TerminalNames& names, bool pixels_known) {
     if (colourless(names) || multiplexed(names)) return "";
     std::string q = named_kitty(names) ? KITTY_QUERY : "";
     q += NAME_QUERY;
-    if (!pixels_known) q += CELL_SIZE_QUERY;
+    // A cell's size, or else the text area's: VTE, Alacritty and rxvt-unicode
+    // answer only the second.
+    if (!pixels_known) q += std::string(CELL_SIZE_QUERY) + TEXT_AREA_QUERY;
     // Every terminal measured answers or ignores it; none prints it.
     q += SECONDARY_ATTRIBUTES_QUERY;
     return q + DEVICE_ATTRIBUTES_QUERY;
@@ -220,7 +229,7 @@ std::string second_questions(const TerminalNames& names, const Answers& answers,
     if (!named_kitty(names) && speaks(answers.name) == Speaks::KITTY) q += KITTY_QUERY;
     // Only now, for a terminal that has sixel: elsewhere "ESC [ ? 2 ; 1 ; 0 S"
     // is unknown, and a careless parser might scroll.
-    if (answers.sixel && !pixels_known && answers.cell_width == 0) q += GRAPHICS_SIZE_QUERY;
+    if (answers.sixel && !pixels_known && answers.cell_width == 0 && answers.text_width == 0) q += GRAPHICS_SIZE_QUERY;
     return q.empty() ? q : q + DEVICE_ATTRIBUTES_QUERY;
 }
 
@@ -242,6 +251,20 @@ int rows_or_default(TerminalSize size) { return size.rows > 0 ? size.rows : 24; 
 // window.
 constexpr int LARGEST_CELL_PX = 64;
 
+bool area_fits(int width, int height, TerminalSize size) {
+    return width > 0 && height > 0 && width <= LARGEST_CELL_PX * columns_or_default(size) &&
+           height <= LARGEST_CELL_PX * rows_or_default(size);
+}
+
+// A cell's height over its width where the pixel size says it; a shape no
+// font has is a pixel size that means something else.
+constexpr double TALL_CELL = 2.0;  // where nothing says: two square half blocks
+double cell_shape(TerminalSize size, int columns, int rows) {
+    if (size.width_px < columns || size.height_px < rows) return TALL_CELL;
+    const double shape = (static_cast<double>(size.height_px) / rows) / (static_cast<double>(size.width_px) / columns);
+    return shape >= 1.0 && shape <= 4.0 ? shape : TALL_CELL;
+}
+
 }  // namespace
 
 TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
@@ -251,8 +274,10 @@ TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers) {
         size.width_px =
             static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_width} * size.columns, 65535));
         size.height_px = static_cast<int>(std::min<std::int64_t>(std::int64_t{answers.cell_height} * size.rows, 65535));
-    } else if (answers.graphics_width > 0 && answers.graphics_width <= LARGEST_CELL_PX * columns_or_default(size) &&
-               answers.graphics_height <= LARGEST_CELL_PX * rows_or_default(size)) {
+    } else if (area_fits(answers.text_width, answers.text_height, size)) {
+        size.width_px = answers.text_width;
+        size.height_px = answers.text_height;
+    } else if (area_fits(answers.graphics_width, answers.graphics_height, size)) {
         size.width_px = answers.graphics_width;
         size.height_px = answers.graphics_height;
     }
@@ -283,11 +308,14 @@ Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int
     if (columns < 2 || free_rows < 2 || picture_side <= 0) return {};
     Placement p;
     if (is_half_blocks(way)) {
-        // Two of the picture's pixels a cell, one above the other; an even
-        // side, so that the square is whole.
-        const int side = std::min({picture_side, columns, 2 * free_rows}) & ~1;
-        p.columns = std::max(1, side);
-        p.rows = std::max(1, side / 2);
+        // The rows first: as many as fit, as the columns allow a square of
+        // them, and no more half rows than the picture has pixels; then the
+        // columns as wide as those rows are high.
+        const double shape = cell_shape(size, columns, rows);
+        const int most_rows = std::min(
+            {free_rows, picture_side / 2, static_cast<int>(columns / shape), static_cast<int>(picture_side / shape)});
+        p.rows = std::max(1, most_rows);
+        p.columns = std::clamp(static_cast<int>(std::lround(p.rows * shape)), 1, std::min(columns, picture_side));
         return p;
     }
     int cell_w = 8, cell_h = 16;

@@ -66,6 +66,8 @@ struct Answers {
     char name[64] = {};         // the terminal's own name and version (XTVERSION), "" when not said
     int cell_width = 0;         // a cell's pixels (ESC [ 16 t), 0 when not said
     int cell_height = 0;
+    int text_width = 0;  // the text area's pixels (ESC [ 14 t), 0 when not said
+    int text_height = 0;
     int graphics_width = 0;  // the pixels a sixel picture may cover (XTSMGRAPHICS), 0 when not said
     int graphics_height = 0;
     bool secondary_said = false;       // the secondary device attributes (ESC [ > c) came
@@ -80,6 +82,7 @@ void read_answer(Answers* answers, const char* reply, int length);
 constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
 constexpr char NAME_QUERY[] = "\x1b[>q";
 constexpr char CELL_SIZE_QUERY[] = "\x1b[16t";
+constexpr char TEXT_AREA_QUERY[] = "\x1b[14t";
 constexpr char GRAPHICS_SIZE_QUERY[] = "\x1b[?2;1;0S";
 constexpr char SECONDARY_ATTRIBUTES_QUERY[] = "\x1b[>c";
 constexpr char DEVICE_ATTRIBUTES_QUERY[] = "\x1b[c";  // asked last: every terminal answers it
@@ -106,7 +109,8 @@ struct TerminalSize {
 };
 
 // The terminal's size with the pixels its answers gave, where the window
-// size alone did not say them.
+// size alone did not say them: a cell's size times the cells, else the text
+// area's, else the area sixel may cover.
 TerminalSize with_answered_pixels(TerminalSize size, const Answers& answers);
 
 // The way to show a picture. The ways that draw pixels (kitty, sixel) only
@@ -124,10 +128,12 @@ struct Placement {
     int side_px = 0;
 };
 
-// The largest square that fits in the terminal's width and its height less
-// `reserved_rows`, never larger than the picture's own `picture_side` pixels:
-// for the ways that draw pixels, in screen pixels; for half blocks, in cells,
-// a cell two of the picture's pixels high, whatever the pixel size. No
+// The largest square on the screen that fits in the terminal's width and its
+// height less `reserved_rows`, never larger than the picture's own
+// `picture_side` pixels: for the ways that draw pixels, in screen pixels; for
+// half blocks, in cells, as many columns as the rows' height makes square,
+// from the cells' shape where the pixel size says it and else a cell twice
+// as tall as wide (the two sides of the picture are then scaled apart). No
 // columns when not even two rows or columns are left.
 Placement place_picture(PictureWay way, int picture_side, TerminalSize size, int reserved_rows);
 

@@ -628,6 +628,7 @@ const std::string DEVICE_ATTRIBUTES = "\x1b[c";
 const std::string KITTY_QUERY = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
 const std::string NAME_QUERY = "\x1b[>q";
 const std::string CELL_QUERY = "\x1b[16t";
+const std::string TEXT_AREA_QUERY = "\x1b[14t";
 const std::string AREA_QUERY = "\x1b[?2;1;0S";
 const std::string SECONDARY_QUERY = "\x1b[>c";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
@@ -636,6 +637,20 @@ const std::string ROW_END = "\x1b[0m\r\n";  // a row of half blocks, its line fe
 const std::string SUCCESS = "Successfully wrote 400x400 image: ";
 
 std::string named(const std::string& name) { return "\x1bP>|" + name + "\x1b\\"; }
+
+// The cells of the first row of half blocks: its characters, less the codes.
+int columns_in_first_row(const std::string& text) {
+    int cells = 0;
+    for (std::size_t at = 0; at < text.size() && text[at] != '\r'; ++at) {
+        if (text[at] == '\x1b') {
+            at = text.find('m', at);
+            if (at == std::string::npos) break;
+        } else if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
+            ++cells;
+        }
+    }
+    return cells;
+}
 
 int rows_in(const std::string& text) {
     int rows = 0;
@@ -679,8 +694,8 @@ protected:
         const std::size_t end = std::min(p_.output.find(SUCCESS), p_.output.size());
         for (;;) {
             std::size_t first = std::string::npos, length = 0;
-            for (const std::string& q :
-                 {DEVICE_ATTRIBUTES, KITTY_QUERY, NAME_QUERY, CELL_QUERY, AREA_QUERY, SECONDARY_QUERY}) {
+            for (const std::string& q : {DEVICE_ATTRIBUTES, KITTY_QUERY, NAME_QUERY, CELL_QUERY, TEXT_AREA_QUERY,
+                                         AREA_QUERY, SECONDARY_QUERY}) {
                 const std::size_t at = p_.output.find(q, scanned_);
                 if (at < end && (first == std::string::npos || at < first)) {
                     first = at;
@@ -749,7 +764,7 @@ const PtyWindow NO_PIXELS{24, 80, 0, 0};
 const PtyWindow KITTY_9X20{50, 132, 1188, 1000};
 
 TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
-    const std::string N = NAME_QUERY, C = CELL_QUERY, S = SECONDARY_QUERY, D = DEVICE_ATTRIBUTES;
+    const std::string N = NAME_QUERY, C = CELL_QUERY, T = TEXT_AREA_QUERY, S = SECONDARY_QUERY, D = DEVICE_ATTRIBUTES;
     const struct {
         const char* what;
         Terminal terminal;
@@ -757,6 +772,7 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         std::string begins, ends;  // the picture's bytes; "" when none
         int block_rows;            // rows of half blocks, 0 for none
         std::string never = "";    // what the picture's bytes must not hold
+        int block_columns = 0;     // cells in a row of half blocks, where checked
         // A table, one terminal to a row.
         // clang-format off
     } cases[] = {
@@ -767,7 +783,7 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
          {{"TERM=xterm-256color", "SSH_CONNECTION=10.0.0.1 50000 10.0.0.2 22"},
           {{N, named("kitty(0.26.5)")}, {C, "\x1b[6;20;9t"}, {KITTY_QUERY, KITTY_OK}, {D, "\x1b[?62;c"}},
           {50, 132, 0, 0}},
-         N + C + S + D + KITTY_QUERY + D, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
+         N + C + T + S + D + KITTY_QUERY + D, "\x1b_Ga=T,f=24,q=2,s=400,v=400,m=1;", "\x1b\\\r\n", 0},
         {"iTerm2 over ssh", {{"TERM=xterm-256color", "LC_TERMINAL=iTerm2"}, {}, KITTY_9X20}, N + S + D,
          "\x1b]1337;File=inline=1;size=480054;width=44;height=20;", "\a\r\n", 0},
         {"sixel", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, XTERM_6X13}, N + S + D, "\x1bPq\"1;1;221;221#0;2;",
@@ -776,26 +792,33 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         {"sixel sized by its area",
          {{"TERM=xterm"}, {{N, named("XTerm(379)")}, {AREA_QUERY, "\x1b[?2;0;480;312S"}, {D, SIXEL_ATTRIBUTES}},
           NO_PIXELS},
-         N + C + S + D + AREA_QUERY + D, "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
+         N + C + T + S + D + AREA_QUERY + D, "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
         // ... and where nothing tells them, half blocks, which count in cells.
         {"sixel of no known size", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, NO_PIXELS},
-         N + C + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
+         N + C + T + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
         {"sixel whose area is the most it draws",
          {{"TERM=xterm"}, {{AREA_QUERY, "\x1b[?2;0;16384;16384S"}, {D, SIXEL_ATTRIBUTES}}, NO_PIXELS},
-         N + C + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
+         N + C + T + S + D + AREA_QUERY + D, "\x1b[38;5;", ROW_END, 17},
         {"silent", {{"TERM=xterm-256color"}, {}, XTERM_6X13}, N + S + D, "\x1b[38;5;", ROW_END, 17},
         // 24-bit colour: said by COLORTERM, by the TERM, by the answers; every row the rows leave.
         {"24-bit", {{"TERM=xterm-256color", "COLORTERM=truecolor"}, {{D, "\x1b[?62;22c"}}},
-         N + C + S + D, "\x1b[38;2;", ROW_END, 43},
+         N + C + T + S + D, "\x1b[38;2;", ROW_END, 43},
         {"Alacritty over ssh", {{"TERM=alacritty"}, {{S, "\x1b[>0;1700;1c"}, {D, "\x1b[?6c"}}},
-         N + C + S + D, "\x1b[38;2;", ROW_END, 43},
+         N + C + T + S + D, "\x1b[38;2;", ROW_END, 43},
         {"VTE over ssh", {{"TERM=xterm-256color"}, {{S, "\x1b[>65;7006;1c"}, {D, "\x1b[?65;1;9c"}}},
-         N + C + S + D, "\x1b[38;2;", ROW_END, 43},
+         N + C + T + S + D, "\x1b[38;2;", ROW_END, 43, "", 86},
+        // The cells' shape from the text area VTE answers: 7 × 17 pixels, so
+        // as many columns as 43 rows are high.
+        {"VTE saying its text area",
+         {{"TERM=xterm-256color"}, {{T, "\x1b[4;850;924t"}, {S, "\x1b[>65;7006;1c"}, {D, "\x1b[?65;1;9c"}}},
+         N + C + T + S + D, "\x1b[38;2;", ROW_END, 43, "", 104},
+        {"Alacritty's pty pixels", {{"TERM=alacritty"}, {{D, "\x1b[?6c"}}, {50, 132, 924, 850}},
+         N + S + D, "\x1b[38;2;", ROW_END, 43, "", 104},
         {"tmux", {{"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0"}, {}}, "", "\x1b[38;2;", ROW_END, 43},
         {"GNU screen", {{"TERM=screen.xterm-256color", "STY=123.pts-0.host", "COLORTERM=truecolor"}, {}}, "",
          "\x1b[38;5;", ROW_END, 43},
         // Sixteen colours and eight: their own codes, never the palette's.
-        {"Linux console", {{"TERM=linux"}, {{D, "\x1b[?6c"}}, NO_PIXELS}, N + C + S + D, "\x1b[", ROW_END, 17, "8;"},
+        {"Linux console", {{"TERM=linux"}, {{D, "\x1b[?6c"}}, NO_PIXELS}, N + C + T + S + D, "\x1b[", ROW_END, 17, "8;"},
         {"GNU screen of 8 colours", {{"TERM=screen", "STY=123.pts-0.host"}, {}}, "", "\x1b[3", ROW_END, 43, "8;"},
         {"vt220", {{"TERM=vt220"}, {}}, "", "", "", 0},
         {"dumb", {{"TERM=dumb"}, {}}, "", "", "", 0},
@@ -809,6 +832,9 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         ASSERT_GE(shown_.size(), c.ends.size());
         EXPECT_EQ(shown_.substr(shown_.size() - c.ends.size()), c.ends);
         EXPECT_EQ(rows_in(shown_), c.block_rows);
+        if (c.block_columns > 0) {
+            EXPECT_EQ(columns_in_first_row(shown_), c.block_columns);
+        }
         if (!c.never.empty()) {
             EXPECT_EQ(shown_.find(c.never), std::string::npos);
         }

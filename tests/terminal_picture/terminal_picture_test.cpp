@@ -483,7 +483,7 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
         {"\x1bP>|XTerm(379)\x1b\\\x1b[?2;0;480;312S\x1b[?63;4c\x1b[?63;4c", 2, true, false, "XTerm(379)", 0, 0, 480,
          312},
         {"\x1bP>|kitty(0.26.5)\x1b\\\x1b[6;20;9t\x1b[?62;c", 1, false, false, "kitty(0.26.5)", 9, 20, 0, 0},
-        {"\x1b[?2;3;0S\x1b[6;0;9t\x1b[4;900;1200t", 0, false, false, "", 0, 0, 0,
+        {"\x1b[?2;3;0S\x1b[6;0;9t\x1b[5;900;1200t", 0, false, false, "", 0, 0, 0,
          0},  // a failure, no height, another report
         {"\x1bP>|WezTerm 20240203\x07\x1b\\", 0, false, false, "WezTerm 20240203?", 0, 0, 0,
          0},                                                    // a control shown as '?'
@@ -502,6 +502,14 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
             EXPECT_EQ(a.graphics_width, c.area_w);
             EXPECT_EQ(a.graphics_height, c.area_h);
         }
+    // The text area, as VTE answers it, height first; a side of 0 says nothing.
+    for (std::size_t piece : {1u, 64u}) {
+        const Answers vte = answered("\x1b[4;935;840t\x1b[?65;1;9c", piece);
+        EXPECT_EQ(vte.text_width, 840);
+        EXPECT_EQ(vte.text_height, 935);
+        EXPECT_EQ(vte.cell_width, 0);
+        EXPECT_EQ(answered("\x1b[4;0;840t", piece).text_width, 0);
+    }
     // The secondary device attributes: their first three numbers, which are
     // no primary ones.
     const struct {
@@ -530,8 +538,9 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
 // (the answers as measured where the notes on real terminals say so).
 TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
     const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\", SIXEL = "\x1b[?63;4c", PLAIN = "\x1b[?62;c";
-    const std::string K = KITTY_QUERY, N = NAME_QUERY, C = CELL_SIZE_QUERY, G = GRAPHICS_SIZE_QUERY,
-                      S = SECONDARY_ATTRIBUTES_QUERY, D = DEVICE_ATTRIBUTES_QUERY;
+    // C: the cell's size and the text area's, asked where the pty says no pixels.
+    const std::string K = KITTY_QUERY, N = NAME_QUERY, C = std::string(CELL_SIZE_QUERY) + TEXT_AREA_QUERY,
+                      G = GRAPHICS_SIZE_QUERY, S = SECONDARY_ATTRIBUTES_QUERY, D = DEVICE_ATTRIBUTES_QUERY;
     const auto name = [](const char* n) { return std::string("\x1bP>|") + n + "\x1b\\"; };
     const auto secondary = [](const char* n) { return std::string("\x1b[>") + n + "c"; };
     const TerminalSize PIXELS{80, 24, 640, 384}, NO_PIXELS{80, 24, 0, 0};
@@ -573,7 +582,8 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
          W::SIXEL},
         {{"xterm"}, NO_PIXELS, SIXEL + PLAIN, N + C + S + D, G + D, W::HALF_BLOCKS_256},
         {{"xterm"}, NO_PIXELS, "\x1b[6;13;6t" + SIXEL, N + C + S + D, "", W::SIXEL},
-        {{"xterm"}, PIXELS, "", N + S + D, "", W::HALF_BLOCKS_256},  // no answer (yet)
+        {{"xterm"}, NO_PIXELS, "\x1b[4;312;480t" + SIXEL, N + C + S + D, "", W::SIXEL},  // the text area says it
+        {{"xterm"}, PIXELS, "", N + S + D, "", W::HALF_BLOCKS_256},                      // no answer (yet)
         // 24-bit colour on evidence alone: COLORTERM, the TERM, the name, the
         // secondary attributes as a whole.
         {{"xterm", "24bit"}, PIXELS, PLAIN, N + S + D, "", W::HALF_BLOCKS_24BIT},
@@ -683,9 +693,12 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
 
 // An answered size stands in for the pixels the window size left out.
 TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
-    Answers cells, area, most, none;
+    Answers cells, text, area, most, none;
     cells.cell_width = 6;
     cells.cell_height = 13;
+    text.text_width = 840;
+    text.text_height = 935;
+    text.graphics_width = text.graphics_height = 300;  // the text area comes first
     area.graphics_width = 480;
     area.graphics_height = 312;
     most.graphics_width = most.graphics_height = 16384;  // Konsole's: the most it draws, not its window
@@ -695,9 +708,10 @@ TEST(TerminalPicture, AnsweredSizesFillInMissingPixels) {
         int width, height;
     } cases[] = {
         {{100, 45, 0, 0}, cells, 600, 585},     {{80, 24, 0, 0}, area, 480, 312},
-        {{80, 24, 800, 480}, cells, 800, 480},                                   // the window's own pixels stand
-        {{80, 24, 0, 0}, none, 0, 0},           {{80, 24, 0, 0}, most, 0, 0},    // 204 pixels a column: unknown
-        {{300, 300, 0, 0}, most, 16384, 16384}, {{0, 0, 0, 0}, area, 480, 312},  // a window of no size said: 80 × 24
+        {{80, 24, 800, 480}, cells, 800, 480},                                     // the window's own pixels stand
+        {{80, 24, 0, 0}, none, 0, 0},           {{80, 24, 0, 0}, most, 0, 0},      // 204 pixels a column: unknown
+        {{300, 300, 0, 0}, most, 16384, 16384}, {{0, 0, 0, 0}, area, 480, 312},    // a window of no size said: 80 × 24
+        {{120, 55, 0, 0}, text, 840, 935},      {{10, 10, 0, 0}, text, 300, 300},  // 84 pixels a column: not the window
     };
     for (const auto& c : cases) {
         const TerminalSize s = with_answered_pixels(c.size, c.answers);
@@ -739,8 +753,8 @@ TEST(TerminalPicture, TextTakesTheRowsItWrapsTo) {
 
 TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {
     // The pixel ways in screen pixels, never more than the picture's own;
-    // half blocks in cells, two of the picture's pixels a cell, whatever the
-    // pixel size.
+    // half blocks in cells, a square on the screen by the cells' shape,
+    // where the pixels say it, and else two of the picture's pixels a cell.
     const PictureWay PIXELS = PictureWay::KITTY, CELLS = PictureWay::HALF_BLOCKS_256;
     const struct {
         PictureWay way;
@@ -753,8 +767,20 @@ TEST(TerminalPicture, PlacesTheLargestSquareThatFits) {
         {PIXELS, {80, 24, 0, 0}, {34, 17, 272}},        // no pixels said: 8 × 16 cells
         {PIXELS, {0, 0, 0, 0}, {34, 17, 272}},          // no size said: 80 × 24
         {PIXELS, {80, 8, 640, 128}, {0, 0, 0}},         // one row free: nothing
-        {CELLS, {120, 55, 1200, 990}, {96, 48, 0}},     // the rows decide: 48 free
-        {CELLS, {120, 55, 0, 0}, {96, 48, 0}},          // the same without pixels
+        {CELLS, {120, 55, 1200, 990}, {86, 48, 0}},     // the rows decide: 48 free of cells 10 × 18
+        {CELLS, {120, 55, 0, 0}, {96, 48, 0}},          // no pixels: cells twice as tall as wide
+        // Cells as measured, 120 × 55 of them: Alacritty and VTE (7 × 17),
+        // st (8 × 18), rxvt-unicode's text area (8.13 × 18.07), xterm.js
+        // (8 × 19), xterm with DejaVu Sans Mono (8 × 15) and Noto Sans Mono (9 × 18).
+        {CELLS, {120, 55, 840, 935}, {117, 48, 0}},
+        {CELLS, {120, 55, 960, 990}, {108, 48, 0}},
+        {CELLS, {120, 55, 976, 994}, {107, 48, 0}},
+        {CELLS, {120, 55, 960, 1045}, {114, 48, 0}},
+        {CELLS, {120, 55, 960, 825}, {90, 48, 0}},
+        {CELLS, {120, 55, 1080, 990}, {96, 48, 0}},
+        {CELLS, {60, 55, 420, 935}, {58, 24, 0}},        // narrow: the width decides the rows
+        {CELLS, {120, 55, 1200, 495}, {96, 48, 0}},      // cells wider than tall: no font's, so unknown
+        {CELLS, {400, 300, 2800, 5100}, {398, 164, 0}},  // never more than the picture's pixels
         {CELLS, {80, 24, 0, 0}, {34, 17, 0}},
         {CELLS, {41, 60, 0, 0}, {40, 20, 0}},      // the width decides, an even side
         {CELLS, {500, 300, 0, 0}, {400, 200, 0}},  // never more than the picture's pixels
