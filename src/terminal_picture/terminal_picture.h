@@ -77,6 +77,8 @@ struct Answers {
 // Takes one reply of the terminal's, as the key reader hands it over whole:
 // its bytes after the Escape, without a string's terminator ("[?63;4c",
 // "P>|XTerm(379)", "_Gi=31;OK"). A reply of no question of ours is left.
+// Async-signal-safe: a signal handler goes on reading answers while the
+// program ends.
 void read_answer(Answers* answers, const char* reply, int length);
 
 constexpr char KITTY_QUERY[] = "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
@@ -87,17 +89,13 @@ constexpr char GRAPHICS_SIZE_QUERY[] = "\x1b[?2;1;0S";
 constexpr char SECONDARY_ATTRIBUTES_QUERY[] = "\x1b[>c";
 constexpr char DEVICE_ATTRIBUTES_QUERY[] = "\x1b[c";  // asked last: every terminal answers it
 
-// The questions to send when the program takes the terminal, ending with the
-// device attributes; "" where the terminal is dumb or a multiplexer stands
-// between us and it (its answers would describe the multiplexer). The kitty
-// query only where the names already say kitty: some terminals print it.
-// `pixels_known`: the terminal's pixel size came with its size in cells.
-std::string first_questions(const TerminalNames& names, bool pixels_known);
-
-// What the first round's answers call for, asked once they are all in: the
-// kitty query where the terminal named itself as one that speaks it, the
-// sixel area where sixel came without a pixel size. "" when nothing.
-std::string second_questions(const TerminalNames& names, const Answers& answers, bool pixels_known);
+// The next round of questions for the terminal, from its names, the answers
+// so far and the rounds already asked; "" when there is none to ask (yet):
+// each round ends with the device attributes, and the next is decided once
+// that answer is in. Where the terminal is dumb or a multiplexer stands
+// between us and it, nothing is asked. `pixels_known`: the terminal's pixel
+// size came with its size in cells.
+std::string next_questions(const TerminalNames& names, const Answers& answers, int rounds_asked, bool pixels_known);
 
 // ---- size and bytes
 

@@ -680,12 +680,18 @@ TEST(TerminalPicture, TheWayComesFromTheNamesAndTheAnswers) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.names.term ? c.names.term : "(unset)") + " " + printable(c.answers));
         const bool pixels = c.size.width_px > 0;
-        EXPECT_EQ(printable(first_questions(c.names, pixels)), printable(c.first));
-        // The second round is asked once the first one's device attributes are in.
+        EXPECT_EQ(printable(next_questions(c.names, Answers{}, 0, pixels)), printable(c.first));
+        // The second round is asked once the first one's device attributes
+        // are in, and not before; after it, none.
         const std::size_t round_end = c.answers.find('c', c.answers.find("\x1b[?")) + 1;
         const Answers first = answered(c.answers.substr(0, round_end), 3);
-        EXPECT_EQ(printable(second_questions(c.names, first, pixels)), printable(c.second));
+        if (!c.first.empty()) {
+            EXPECT_EQ(next_questions(c.names, answered(c.answers.substr(0, round_end - 1), 3), 1, pixels), "");
+        }
+        EXPECT_EQ(printable(next_questions(c.names, first, c.first.empty() ? 0 : 1, pixels)),
+                  printable(c.first.empty() ? "" : c.second));
         const Answers all = answered(c.answers, 3);
+        EXPECT_EQ(next_questions(c.names, all, 2, pixels), "");
         EXPECT_EQ(static_cast<int>(choose_way(c.names, all, with_answered_pixels(c.size, all))),
                   static_cast<int>(c.way));
     }

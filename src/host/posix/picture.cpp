@@ -110,14 +110,14 @@ void ask_terminal() {
     names = names_from_environment();
     const TerminalSize size = terminal_size();
     pixels_known = size.width_px > 0 && size.height_px > 0;
-    ask(first_questions(names, pixels_known));
+    ask(next_questions(names, answers, rounds_asked, pixels_known));
 }
 
 void note_terminal_reply(const char* reply, int length) {
     if (rounds_asked == 0) return;
     read_answer(&answers, reply, length);
-    // The first round is in: what it said may call for a second.
-    if (rounds_asked == 1 && answers.device_attributes >= 1) ask(second_questions(names, answers, pixels_known));
+    // A round is in once its device attributes are: what it said may call for another.
+    ask(next_questions(names, answers, rounds_asked, pixels_known));
 }
 
 int answer_time_left_ms() {
