@@ -19,6 +19,7 @@ constexpr char INTRO[] = "\n\nGenerating image...I'll write a BMP image file to 
 constexpr char VIEWER_LINE[] = "...and then call your default image-viewing program to display the file.\n";
 constexpr char MENU[] = "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress";
 constexpr char SUMMARY[] = "\nlocii = %d   loops = %d  secs: %d\n";
+constexpr int SUMMARY_SIZE = sizeof SUMMARY + 3 * 11;  // room for three numbers
 
 void write_line(const char* text) { print_text("%s\n", text); }
 
@@ -26,16 +27,15 @@ bool is_quit_key(int key) { return key == 27 || key == 'Q' || key == 'q'; }
 bool is_preview_key(int key) { return key == 'P' || key == 'p'; }
 
 // Without a desktop, the picture just saved in the terminal, between the
-// line that names `file` and the summary and menu that follow it, which must
-// stay on the screen.
-void show_in_terminal_between(const char* file, std::int32_t regions, std::int32_t loops, std::int32_t secs) {
-    char above[COMMAND_BUFFER_SIZE], summary[100], below[sizeof summary + sizeof MENU + 1];
-    (void)std::snprintf(above, sizeof above, SAVED_LINE, GRID_WIDTH, GRID_HEIGHT, file);
-    (void)std::snprintf(summary, sizeof summary, SUMMARY, regions, loops, secs);
-    (void)std::snprintf(below, sizeof below, "%s%s\n", summary, MENU);
+// line that names its file and the `summary` and menu that follow it, which
+// must stay on the screen.
+void show_in_terminal_above(const char* summary) {
     std::size_t size = 0;
-    const unsigned char* bytes = saved_image(&size);
-    show_in_terminal(bytes, size, above, below);
+    const char* saved_line = nullptr;
+    const unsigned char* bytes = saved_image(&size, &saved_line);
+    char below[SUMMARY_SIZE + sizeof MENU + 1];
+    (void)std::snprintf(below, sizeof below, "%s%s\n", summary, MENU);  // the cursor waits on the line after the menu
+    show_in_terminal(bytes, size, saved_line, below);
 }
 
 }  // namespace
@@ -79,13 +79,18 @@ int main_loop() {
         show_progress(GRID_WIDTH, GRID_HEIGHT);
         // Opened only once written: a failed write would open an older file of
         // the same name, or nothing at all.
-        if (!stopped && write_image(GRID_WIDTH, GRID_HEIGHT, text) == 1) {
+        const bool saved = !stopped && write_image(GRID_WIDTH, GRID_HEIGHT, text) == 1;
+        if (saved) {
             (void)std::snprintf(command, sizeof command, "start %s", text);
             run_command(command);
-            show_in_terminal_between(text, locii, loops, ms_between(t0, elapsed_ms()) / 1000);
         }
+        // The time of the picture's making; a picture drawn in the terminal
+        // comes after it, below the line that names the file.
         const std::int32_t t1 = elapsed_ms();
-        print_text(SUMMARY, locii, loops, ms_between(t0, t1) / 1000);
+        char summary[SUMMARY_SIZE];
+        (void)std::snprintf(summary, sizeof summary, SUMMARY, locii, loops, ms_between(t0, t1) / 1000);
+        if (saved) show_in_terminal_above(summary);
+        print_text("%s", summary);
         write_line(MENU);
 
         if (is_quit_key(read_key())) return 0;

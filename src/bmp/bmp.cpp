@@ -19,6 +19,12 @@ constexpr std::size_t MAX_FILE_SIZE = HEADER_SIZE + sizeof(ImageGrid);
 unsigned char file_bytes[MAX_FILE_SIZE];
 std::size_t saved_size = 0;
 
+// The line that tells the picture is saved, printed between line ends, with
+// the width, the height and the file's name; formatted once, kept for the
+// terminal, which must leave it on the screen above the picture.
+constexpr char SAVED_LINE[] = "Successfully wrote %dx%d image: %s.";
+char saved_line[sizeof SAVED_LINE + 2 * 11 + BMP_NAME_SIZE];
+
 void put16(unsigned char* at, std::uint32_t value) {
     at[0] = static_cast<unsigned char>(value);
     at[1] = static_cast<unsigned char>(value >> 8);
@@ -73,12 +79,14 @@ int write_image(std::int32_t width, std::int32_t height, char* name_out) {
     // of the same second) is never replaced: this one takes the next free name.
     const char* reason = "the picture does not fit in the grid";
     saved_size = 0;
+    saved_line[0] = '\0';
     const SaveResult result =
         size == 0 ? SaveResult::WRITE_FAILED : save_file(name_out, BMP_NAME_SIZE, file_bytes, size, &reason);
     if (result == SaveResult::SAVED) {
         saved_size = size;
+        (void)std::snprintf(saved_line, sizeof saved_line, SAVED_LINE, width, height, name_out);
         print_text("\n");
-        print_text(SAVED_LINE, width, height, name_out);
+        print_text("%s", saved_line);
         print_text("\n");
         return 1;
     }
@@ -88,7 +96,8 @@ int write_image(std::int32_t width, std::int32_t height, char* name_out) {
     return 0;
 }
 
-const unsigned char* saved_image(std::size_t* size) {
+const unsigned char* saved_image(std::size_t* size, const char** line) {
     *size = saved_size;
+    if (line != nullptr) *line = saved_line;
     return file_bytes;
 }

@@ -13,10 +13,6 @@ constexpr int BMP_NAME_SIZE = 261;  // room for the file name, with its terminat
 // grid.
 std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned char* out);
 
-// The line that tells a picture is saved, as write_image prints it, between
-// line ends: with the width, the height and the file's name.
-constexpr char SAVED_LINE[] = "Successfully wrote %dx%d image: %s.";
-
 // Writes the grid cells with x < width and y < height to "randImage<seconds>.bmp"
 // in the working directory, or where a file has that name (a picture of the
 // same second) to "randImage<seconds>-2.bmp" and so on, never replacing one,
@@ -27,5 +23,7 @@ constexpr char SAVED_LINE[] = "Successfully wrote %dx%d image: %s.";
 int write_image(std::int32_t width, std::int32_t height, char* name_out);
 
 // The bytes of the file write_image last saved, as they went to the disk;
-// `*size` 0 when it saved none.
-const unsigned char* saved_image(std::size_t* size);
+// `*size` 0 when it saved none. `line`, when given, gets the line that
+// write_image printed for it, without its line ends ("" when none), for the
+// terminal to keep on the screen.
+const unsigned char* saved_image(std::size_t* size, const char** line = nullptr);
