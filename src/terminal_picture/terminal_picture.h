@@ -22,7 +22,8 @@ struct RgbPicture {
 bool read_bmp(const unsigned char* data, std::size_t size, RgbPicture* out);
 
 // The picture at another size, each new pixel the average of the old pixels
-// whose centres fall in its area (at least the one nearest it).
+// it covers, each weighed by the part of it that it covers: across and down
+// apart, so the two may be scaled by different factors.
 RgbPicture scale_area(const RgbPicture& picture, int width, int height);
 
 // ---- what the terminal can do

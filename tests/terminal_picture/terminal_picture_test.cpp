@@ -240,22 +240,44 @@ TEST(TerminalPicture, RefusesWhatIsNoPictureOfItsKind) {
     }
 }
 
+// A grey picture: each value a pixel's red, green and blue, row by row.
+RgbPicture greys(int width, int height, const std::vector<int>& values) {
+    RgbPicture p{width, height, {}};
+    for (const int v : values) p.bytes.insert(p.bytes.end(), 3, static_cast<unsigned char>(v));
+    return p;
+}
+
 TEST(TerminalPicture, ScalingAveragesEachArea) {
     // 2 × 2 blocks halved: every new pixel is one block's colour.
     const RgbPicture halved = scale_area(blocks(400, 400, 2, 2), 200, 200);
     EXPECT_EQ(halved.bytes, blocks(200, 200, 1, 1).bytes);
-    // Three pixels of 0, 30 and 90 into one: their mean; one into three: itself.
-    RgbPicture line{3, 1, {0, 0, 0, 30, 30, 30, 90, 90, 90}};
-    EXPECT_EQ(scale_area(line, 1, 1).bytes, (std::vector<unsigned char>{40, 40, 40}));
-    // Five into two: the first takes the two pixels whose centres fall in its
-    // span, the second the other three; half a level rounds up.
-    const RgbPicture five{5, 1, {0, 0, 0, 11, 11, 11, 20, 20, 20, 30, 30, 30, 41, 41, 41}};
-    EXPECT_EQ(scale_area(five, 2, 1).bytes, (std::vector<unsigned char>{6, 6, 6, 30, 30, 30}));
-    const RgbPicture grown = scale_area(RgbPicture{1, 1, {7, 8, 9}}, 3, 2);
-    for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
-    // More white pixels into one than a 32-bit sum of 255s holds: still white.
-    const RgbPicture white{4200, 4200, std::vector<unsigned char>(std::size_t{4200} * 4200 * 3, 255)};
-    EXPECT_EQ(scale_area(white, 1, 1).bytes, (std::vector<unsigned char>{255, 255, 255}));
+    // Each new pixel the mean of the old ones, each weighed by how much of it
+    // the new one covers: five into two take two and a half each.
+    const struct {
+        RgbPicture picture, scaled;
+    } cases[] = {
+        {greys(3, 1, {0, 30, 90}), greys(1, 1, {40})},
+        {greys(2, 1, {0, 1}), greys(1, 1, {1})},  // half a level rounds up
+        {greys(5, 1, {0, 11, 20, 30, 41}), greys(2, 1, {8, 32})},
+        {greys(1, 5, {0, 11, 20, 30, 41}), greys(1, 2, {8, 32})},
+        // Across by 5 : 2 and down by 3 : 2, each pixel x · 10 + y · 60: the
+        // means across (8 and 32) and down (20 and 100) added.
+        {greys(5, 3, {0, 10, 20, 30, 40, 60, 70, 80, 90, 100, 120, 130, 140, 150, 160}),
+         greys(2, 2, {28, 52, 108, 132})},
+        {greys(1, 1, {8}), greys(3, 2, {8, 8, 8, 8, 8, 8})},
+    };
+    for (const auto& c : cases) {
+        const RgbPicture scaled = scale_area(c.picture, c.scaled.width, c.scaled.height);
+        EXPECT_EQ(scaled.width, c.scaled.width);
+        EXPECT_EQ(scaled.height, c.scaled.height);
+        EXPECT_EQ(scaled.bytes, c.scaled.bytes) << c.picture.width << "x" << c.picture.height;
+    }
+    // The longest side read_bmp takes, all white into a few: more 255s in a
+    // sum than 32 bits hold.
+    RgbPicture white{16384, 1100, std::vector<unsigned char>(std::size_t{16384} * 1100 * 3, 255)};
+    EXPECT_EQ(scale_area(white, 3, 2).bytes, std::vector<unsigned char>(18, 255));
+    std::swap(white.width, white.height);
+    EXPECT_EQ(scale_area(white, 2, 3).bytes, std::vector<unsigned char>(18, 255));
 }
 
 TEST(TerminalPicture, KittyChunksDecodeToThePixels) {
