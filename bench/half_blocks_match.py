@@ -86,6 +86,16 @@ def shown(rows):
     return np.array([[cell[h] for cell in row] for row in rows for h in (0, 1)], dtype=float)
 
 
+def by_area(picture, width, height):
+    """The picture scaled with each pixel weighed by the part of it a new pixel covers."""
+    def weights(old, new):
+        edges = np.arange(new + 1) * old / new
+        starts, ends = edges[:-1, None], edges[1:, None]
+        pixels = np.arange(old)[None, :]
+        return np.clip(np.minimum(ends, pixels + 1) - np.maximum(starts, pixels), 0, None) * new / old
+    return np.einsum('yi,ijc,xj->yxc', weights(picture.shape[0], height), picture, weights(picture.shape[1], width))
+
+
 def box(picture, side):
     h, w = picture.shape[0] // side, picture.shape[1] // side
     return picture[:h * side, :w * side].reshape(h, side, w, side, 3).mean(axis=(1, 3))
@@ -97,6 +107,9 @@ def main():
     parser.add_argument('output', nargs='+', help='half-block bytes, one file each')
     parser.add_argument('--vga', action='store_true', help='the sixteen as the Linux console shows them')
     parser.add_argument('--area', type=int, default=1, help='also compare averages over AREA x AREA pixels')
+    parser.add_argument('--exact', action='store_true',
+                        help='against the file averaged by area exactly, not by the pixels whose centres fall in a cell '
+                        '(what PIL\'s BOX does)')
     args = parser.parse_args()
     colours = palette(VGA_SIXTEEN if args.vga else XTERM_SIXTEEN)
     for name in args.output:
@@ -104,8 +117,12 @@ def main():
             data = f.read()
         cells = shown(decode(data, colours))
         h, w = cells.shape[:2]
-        want = np.asarray(Image.open(args.picture).convert('RGB').resize((w, h), Image.BOX), dtype=float)
-        line = f'{name}: {len(data)} bytes, {w // 1} x {h // 2} cells'
+        picture = Image.open(args.picture).convert('RGB')
+        if args.exact:
+            want = by_area(np.asarray(picture, dtype=float), w, h)
+        else:
+            want = np.asarray(picture.resize((w, h), Image.BOX), dtype=float)
+        line = f'{name}: {len(data)} bytes, {w} x {h // 2} cells'
         for side in sorted({1, args.area}):
             a, b = box(cells, side), box(want, side)
             r = np.corrcoef(a.ravel(), b.ravel())[0, 1]

@@ -47,18 +47,18 @@ int main(int argc, char** argv) {
                                                [&](const auto& w) { return std::strcmp(w.name, argv[1]) == 0; })
                                 : std::end(WAYS);
     if (way == std::end(WAYS)) {
-        std::fprintf(stderr, "usage: %s grow FILE | %s 24bit|256|16|8|linux COLUMNS ROWS FILE\n", argv[0], argv[0]);
+        (void)std::fprintf(stderr, "usage: %s grow FILE | %s 24bit|256|16|8|linux COLUMNS ROWS FILE\n", argv[0],
+                           argv[0]);
         return 2;
     }
     std::ifstream in(argv[4], std::ios::binary);
     const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     RgbPicture picture;
     if (!read_bmp(file.data(), file.size(), &picture)) {
-        std::fprintf(stderr, "%s: not a saved picture\n", argv[4]);
+        (void)std::fprintf(stderr, "%s: not a saved picture\n", argv[4]);
         return 1;
     }
     const Placement place{std::atoi(argv[2]), std::atoi(argv[3]), 0};
     const std::string out = encode_picture(way->way, picture, file.data(), file.size(), place, true);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() ? 0 : 1;
 }
