@@ -1,8 +1,8 @@
 // Showing a picture in the terminal: the time to read the saved file back and
 // to encode it each way, and the bytes each way sends (over ssh, the link is
 // the cost), for a grown picture in terminals of 400 x 100, 200 x 60 and
-// 80 x 24 cells of 10 x 18 pixels: the first has room for the largest
-// picture each way draws.
+// 80 x 24 cells of 7 x 17 pixels, a common cell: the first has room for the
+// largest picture each way draws.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -14,6 +14,8 @@
 #include "terminal_picture.h"
 
 namespace {
+
+constexpr int CELL_WIDTH = 7, CELL_HEIGHT = 17;
 
 // The file the program saves for a picture grown from a fixed seed.
 const std::vector<unsigned char>& saved_file() {
@@ -40,7 +42,8 @@ void encode(benchmark::State& state, PictureWay way) {
     RgbPicture picture;
     read_bmp(file.data(), file.size(), &picture);
     const int columns = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
-    const Placement place = place_picture(way, 400, TerminalSize{columns, rows, columns * 10, rows * 18}, 7);
+    const Placement place =
+        place_picture(way, 400, TerminalSize{columns, rows, columns * CELL_WIDTH, rows * CELL_HEIGHT}, 7);
     std::size_t bytes = 0;
     for (auto _ : state) {
         const std::string out = encode_picture(way, picture, file.data(), file.size(), place, true);

@@ -14,18 +14,30 @@ std::uint32_t u32(const unsigned char* p) {
 }
 int u16(const unsigned char* p) { return p[0] | p[1] << 8; }
 
-// The first source pixel of each target pixel along one axis, and one past
-// the last: those whose centres fall in the target pixel's span, or the
-// nearest one when the target is larger than the source.
-std::vector<int> spans(int from, int to) {
-    std::vector<int> first(static_cast<std::size_t>(to) + 1);
-    const std::int64_t f = from, t = to;
-    for (std::int64_t x = 0; x <= t; ++x) {
-        // the smallest i with (2i + 1) · to >= 2 · x · from
-        const std::int64_t need = 2 * x * f - t;
-        first[static_cast<std::size_t>(x)] = need <= 0 ? 0 : static_cast<int>((need + 2 * t - 1) / (2 * t));
+// How the source pixels along one axis make up each target pixel, in units
+// of 1 / `to` of a source pixel: source pixel i spans [i · to, (i + 1) · to),
+// target pixel x spans [x · from, (x + 1) · from), and each source pixel
+// weighs as much as the two overlap. Every target pixel's weights add up to
+// `from`. Exact in integers: no pixel gains or loses a share by rounding.
+struct Axis {
+    std::vector<int> first;    // each target pixel's first source pixel
+    std::vector<int> begin;    // where its weights start in `weights`, and one past the last target's
+    std::vector<int> weights;  // the weights of its source pixels, first to last
+};
+
+Axis axis(int from, int to) {
+    Axis a;
+    a.first.reserve(static_cast<std::size_t>(to));
+    a.begin.reserve(static_cast<std::size_t>(to) + 1);
+    for (std::int64_t x = 0; x < to; ++x) {
+        const std::int64_t start = x * from, end = start + from;
+        a.first.push_back(static_cast<int>(start / to));
+        a.begin.push_back(static_cast<int>(a.weights.size()));
+        for (std::int64_t i = start / to; i * to < end; ++i)
+            a.weights.push_back(static_cast<int>(std::min(end, (i + 1) * to) - std::max(start, i * to)));
     }
-    return first;
+    a.begin.push_back(static_cast<int>(a.weights.size()));
+    return a;
 }
 
 }  // namespace
@@ -63,36 +75,39 @@ RgbPicture scale_area(const RgbPicture& picture, int width, int height) {
     scaled.width = width;
     scaled.height = height;
     scaled.bytes.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    const std::vector<int> xs = spans(picture.width, width), ys = spans(picture.height, height);
+    const Axis xs = axis(picture.width, width), ys = axis(picture.height, height);
+    const std::size_t row_size = static_cast<std::size_t>(width) * 3;
+    // A source row scaled across, each value at most picture.width · 255
+    // (under 2^22); the rows of one target row summed by their weights, at
+    // most picture.width · picture.height · 255 (under 2^36).
+    std::vector<std::uint32_t> across(row_size);
+    std::vector<std::uint64_t> sum(row_size);
+    int across_row = -1;  // the source row in `across`: a row shared by two target rows is scaled once
+    const std::uint64_t total = static_cast<std::uint64_t>(picture.width) * static_cast<std::uint64_t>(picture.height);
     unsigned char* to = scaled.bytes.data();
-    for (int y = 0; y < height; ++y) {
-        int y0 = ys[static_cast<std::size_t>(y)], y1 = ys[static_cast<std::size_t>(y) + 1];
-        if (y1 <= y0) {  // no centre inside: the nearest row
-            y0 = std::min(y0, picture.height - 1);
-            y1 = y0 + 1;
-        }
-        for (int x = 0; x < width; ++x, to += 3) {
-            int x0 = xs[static_cast<std::size_t>(x)], x1 = xs[static_cast<std::size_t>(x) + 1];
-            if (x1 <= x0) {
-                x0 = std::min(x0, picture.width - 1);
-                x1 = x0 + 1;
-            }
-            // 64 bits: 2^28 pixels (a largest picture into one) of 255 would wrap 32.
-            std::uint64_t sum[3] = {0, 0, 0};
-            for (int sy = y0; sy < y1; ++sy) {
-                const unsigned char* from =
-                    &picture.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) +
-                                    static_cast<std::size_t>(x0)) *
-                                   3];
-                for (int sx = x0; sx < x1; ++sx, from += 3) {
-                    sum[0] += from[0];
-                    sum[1] += from[1];
-                    sum[2] += from[2];
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        std::fill(sum.begin(), sum.end(), 0);
+        for (int k = ys.begin[y]; k < ys.begin[y + 1]; ++k) {
+            const int sy = ys.first[y] + k - ys.begin[y];
+            if (sy != across_row) {
+                const unsigned char* row =
+                    &picture.bytes[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) * 3];
+                for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+                    std::uint32_t r = 0, g = 0, b = 0;
+                    const unsigned char* from = row + static_cast<std::size_t>(xs.first[x]) * 3;
+                    for (int j = xs.begin[x]; j < xs.begin[x + 1]; ++j, from += 3) {
+                        const auto w = static_cast<std::uint32_t>(xs.weights[static_cast<std::size_t>(j)]);
+                        r += w * from[0], g += w * from[1], b += w * from[2];
+                    }
+                    across[3 * x] = r, across[3 * x + 1] = g, across[3 * x + 2] = b;
                 }
+                across_row = sy;
             }
-            const std::uint64_t count = static_cast<std::uint64_t>(y1 - y0) * static_cast<std::uint64_t>(x1 - x0);
-            for (int c = 0; c < 3; ++c) to[c] = static_cast<unsigned char>((sum[c] + count / 2) / count);
+            const auto w = static_cast<std::uint64_t>(ys.weights[static_cast<std::size_t>(k)]);
+            for (std::size_t i = 0; i < row_size; ++i) sum[i] += w * across[i];
         }
+        for (std::size_t i = 0; i < row_size; ++i) to[i] = static_cast<unsigned char>((sum[i] + total / 2) / total);
+        to += row_size;
     }
     return scaled;
 }

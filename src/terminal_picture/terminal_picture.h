@@ -22,7 +22,8 @@ struct RgbPicture {
 bool read_bmp(const unsigned char* data, std::size_t size, RgbPicture* out);
 
 // The picture at another size, each new pixel the average of the old pixels
-// whose centres fall in its area (at least the one nearest it).
+// it covers, each weighed by the part of it that it covers: across and down
+// apart, so the two may be scaled by different factors.
 RgbPicture scale_area(const RgbPicture& picture, int width, int height);
 
 // ---- what the terminal can do
@@ -157,8 +158,10 @@ const char* closing_for_cut_picture(PictureWay way);
 std::string encode_kitty(const RgbPicture& picture);  // one pixel to a screen pixel
 std::string encode_iterm2(const unsigned char* file, std::size_t size, int columns, int rows);
 std::string encode_sixel(const RgbPicture& picture);  // at its own size
-// A cell for 1 × 2 pixels; without `unicode` a cell for each pixel. `way`
-// is one of the half-block ways; a palette way dithers.
+// A cell for 1 × 2 pixels, each line in the fewest bytes: an upper or a lower
+// half block or a space, each colour sent only where the terminal does not
+// hold it; without `unicode` a space for each pixel. `way` is one of the
+// half-block ways; a palette way dithers.
 std::string encode_half_blocks(const RgbPicture& picture, PictureWay way, bool unicode);
 
 // ---- the palettes

@@ -633,7 +633,7 @@ const std::string AREA_QUERY = "\x1b[?2;1;0S";
 const std::string SECONDARY_QUERY = "\x1b[>c";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
 const std::string SIXEL_ATTRIBUTES = "\x1b[?63;1;2;4;6;9;15;16;22;28c";  // xterm -ti vt340
-const std::string ROW_END = "\x1b[0m\r\n";  // a row of half blocks, its line feed made a new line
+const std::string ROW_END = "\x1b[m\r\n";  // a row of half blocks, its line feed made a new line
 const std::string SUCCESS = "Successfully wrote 400x400 image: ";
 
 std::string named(const std::string& name) { return "\x1bP>|" + name + "\x1b\\"; }
@@ -828,7 +828,11 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         SCOPED_TRACE(c.what);
         show(c.terminal);
         EXPECT_EQ(testing::PrintToString(asked_), testing::PrintToString(c.asked));
-        EXPECT_EQ(shown_.compare(0, c.begins.size(), c.begins), 0) << testing::PrintToString(shown_.substr(0, 60));
+        // Half blocks may begin with a space on its background alone: their
+        // way's code comes within the first row.
+        const std::size_t begins_at = shown_.find(c.begins);
+        EXPECT_TRUE(c.block_rows > 0 ? begins_at < shown_.find(ROW_END) : begins_at == 0)
+            << testing::PrintToString(shown_.substr(0, 60));
         ASSERT_GE(shown_.size(), c.ends.size());
         EXPECT_EQ(shown_.substr(shown_.size() - c.ends.size()), c.ends);
         EXPECT_EQ(rows_in(shown_), c.block_rows);

@@ -136,10 +136,18 @@ Cells decode_cells(const std::string& s) {
             const std::size_t end = s.find('m', at);
             std::vector<int> p;
             for (std::size_t k = at + 2; k < end; ++k) p.push_back(number_at(s, &k));
-            if (p.size() > 1) (p[0] == 38 ? fg : bg).assign(p.begin() + 1, p.end());
-            if (p.size() == 1 && ((p[0] >= 30 && p[0] <= 37) || (p[0] >= 90 && p[0] <= 97))) fg = p;
-            if (p.size() == 1 && ((p[0] >= 40 && p[0] <= 47) || (p[0] >= 100 && p[0] <= 107))) bg = p;
-            if (p == std::vector<int>{0}) fg.clear(), bg.clear();
+            if (p.empty()) p.push_back(0);
+            for (std::size_t i = 0; i < p.size();) {
+                const int n = p[i];
+                // 38 and 48 take 2;R;G;B or 5;N after them; the sixteen stand alone.
+                const std::size_t size = n == 38 || n == 48 ? (p.at(i + 1) == 2 ? 5 : 3) : 1;
+                const std::vector<int> sent(p.begin() + static_cast<long>(i + (size > 1 ? 1 : 0)),
+                                            p.begin() + static_cast<long>(i + size));
+                if (n == 0) fg.clear(), bg.clear();
+                if (n == 38 || (n >= 30 && n <= 37) || (n >= 90 && n <= 97)) fg = sent;
+                if (n == 48 || (n >= 40 && n <= 47) || (n >= 100 && n <= 107)) bg = sent;
+                i += size;
+            }
             at = end + 1;
         } else if (s[at] == '\n') {
             EXPECT_TRUE(fg.empty() && bg.empty()) << "colours reset before each line end";
@@ -153,6 +161,20 @@ Cells decode_cells(const std::string& s) {
     }
     rows.pop_back();
     return rows;
+}
+
+// Escapes and other controls made readable, for messages.
+std::string printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == 0x1b)
+            out += "ESC";
+        else if (c < 0x20 || c == 0x7f)
+            out.append("^").append(std::to_string(c));
+        else
+            out += static_cast<char>(c);
+    }
+    return out;
 }
 
 // ---- pictures
@@ -240,22 +262,44 @@ TEST(TerminalPicture, RefusesWhatIsNoPictureOfItsKind) {
     }
 }
 
+// A grey picture: each value a pixel's red, green and blue, row by row.
+RgbPicture greys(int width, int height, const std::vector<int>& values) {
+    RgbPicture p{width, height, {}};
+    for (const int v : values) p.bytes.insert(p.bytes.end(), 3, static_cast<unsigned char>(v));
+    return p;
+}
+
 TEST(TerminalPicture, ScalingAveragesEachArea) {
     // 2 × 2 blocks halved: every new pixel is one block's colour.
     const RgbPicture halved = scale_area(blocks(400, 400, 2, 2), 200, 200);
     EXPECT_EQ(halved.bytes, blocks(200, 200, 1, 1).bytes);
-    // Three pixels of 0, 30 and 90 into one: their mean; one into three: itself.
-    RgbPicture line{3, 1, {0, 0, 0, 30, 30, 30, 90, 90, 90}};
-    EXPECT_EQ(scale_area(line, 1, 1).bytes, (std::vector<unsigned char>{40, 40, 40}));
-    // Five into two: the first takes the two pixels whose centres fall in its
-    // span, the second the other three; half a level rounds up.
-    const RgbPicture five{5, 1, {0, 0, 0, 11, 11, 11, 20, 20, 20, 30, 30, 30, 41, 41, 41}};
-    EXPECT_EQ(scale_area(five, 2, 1).bytes, (std::vector<unsigned char>{6, 6, 6, 30, 30, 30}));
-    const RgbPicture grown = scale_area(RgbPicture{1, 1, {7, 8, 9}}, 3, 2);
-    for (std::size_t i = 0; i < 18; i += 3) EXPECT_EQ(grown.bytes.at(i + 1), 8) << i;
-    // More white pixels into one than a 32-bit sum of 255s holds: still white.
-    const RgbPicture white{4200, 4200, std::vector<unsigned char>(std::size_t{4200} * 4200 * 3, 255)};
-    EXPECT_EQ(scale_area(white, 1, 1).bytes, (std::vector<unsigned char>{255, 255, 255}));
+    // Each new pixel the mean of the old ones, each weighed by how much of it
+    // the new one covers: five into two take two and a half each.
+    const struct {
+        RgbPicture picture, scaled;
+    } cases[] = {
+        {greys(3, 1, {0, 30, 90}), greys(1, 1, {40})},
+        {greys(2, 1, {0, 1}), greys(1, 1, {1})},  // half a level rounds up
+        {greys(5, 1, {0, 11, 20, 30, 41}), greys(2, 1, {8, 32})},
+        {greys(1, 5, {0, 11, 20, 30, 41}), greys(1, 2, {8, 32})},
+        // Across by 5 : 2 and down by 3 : 2, each pixel x · 10 + y · 60: the
+        // means across (8 and 32) and down (20 and 100) added.
+        {greys(5, 3, {0, 10, 20, 30, 40, 60, 70, 80, 90, 100, 120, 130, 140, 150, 160}),
+         greys(2, 2, {28, 52, 108, 132})},
+        {greys(1, 1, {8}), greys(3, 2, {8, 8, 8, 8, 8, 8})},
+    };
+    for (const auto& c : cases) {
+        const RgbPicture scaled = scale_area(c.picture, c.scaled.width, c.scaled.height);
+        EXPECT_EQ(scaled.width, c.scaled.width);
+        EXPECT_EQ(scaled.height, c.scaled.height);
+        EXPECT_EQ(scaled.bytes, c.scaled.bytes) << c.picture.width << "x" << c.picture.height;
+    }
+    // The longest side read_bmp takes, all white into a few: more 255s in a
+    // sum than 32 bits hold.
+    RgbPicture white{16384, 1100, std::vector<unsigned char>(std::size_t{16384} * 1100 * 3, 255)};
+    EXPECT_EQ(scale_area(white, 3, 2).bytes, std::vector<unsigned char>(18, 255));
+    std::swap(white.width, white.height);
+    EXPECT_EQ(scale_area(white, 2, 3).bytes, std::vector<unsigned char>(18, 255));
 }
 
 TEST(TerminalPicture, KittyChunksDecodeToThePixels) {
@@ -320,16 +364,21 @@ int index_sent(const std::vector<int>& sent, bool foreground) {
     return sent[0] - (foreground ? 30 : 40);
 }
 
-// What the terminal shows of half-block cells of `way`: two pixels a cell.
+// What the terminal shows of half-block cells of `way`: two pixels a cell,
+// the upper the foreground of ▀, the lower that of ▄, the others the background.
 RgbPicture shown(const Cells& cells, PictureWay way) {
     RgbPicture p{static_cast<int>(cells.empty() ? 0 : cells[0].size()), static_cast<int>(cells.size() * 2), {}};
     p.bytes.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height) * 3);
     for (std::size_t row = 0; row < cells.size(); ++row)
         for (std::size_t x = 0; x < cells[row].size(); ++x)
             for (const bool top : {true, false}) {
-                const std::vector<int>& sent = top ? cells[row][x].fg : cells[row][x].bg;
+                const Cell& cell = cells[row][x];
+                const bool foreground = cell.glyph == (top ? "\xe2\x96\x80" : "\xe2\x96\x84");
+                const std::vector<int>& sent = foreground ? cell.fg : cell.bg;
                 unsigned char* to = &p.bytes[((2 * row + (top ? 0 : 1)) * static_cast<std::size_t>(p.width) + x) * 3];
-                const int index = index_sent(sent, top);
+                EXPECT_FALSE(sent.empty()) << "a colour shown, never sent since the line began: " << row << "," << x;
+                if (sent.empty()) continue;
+                const int index = index_sent(sent, foreground);
                 if (index >= 0)
                     palette_color(way, index, to);
                 else
@@ -354,9 +403,9 @@ constexpr HalfBlockWay HALF_BLOCK_WAYS[] = {{PictureWay::HALF_BLOCKS_24BIT, 0, 0
                                             {PictureWay::HALF_BLOCKS_LINUX, 0, 16, 8}};
 
 TEST(TerminalPicture, HalfBlocksShowTheirPixelsInEachWay) {
-    // 24-bit: each cell's two pixels exactly, colours left out where the same
-    // half of the cell before has them. A picture whose colours the palette
-    // holds: exactly those, dithering adds nothing, each from the indices its way has.
+    // 24-bit: each cell's two pixels exactly, whichever glyph draws it. A
+    // picture whose colours the palette holds: exactly those, dithering adds
+    // nothing, each from the indices its way has.
     for (const HalfBlockWay& c : HALF_BLOCK_WAYS) {
         SCOPED_TRACE(static_cast<int>(c.way));
         RgbPicture picture = blocks(40, 80, 1, 1);
@@ -369,13 +418,27 @@ TEST(TerminalPicture, HalfBlocksShowTheirPixelsInEachWay) {
             }
         const Cells cells = decode_cells(encode_half_blocks(picture, c.way, true));
         ASSERT_EQ(cells.size(), 40u);
+        // Each colour as its way sends it: {2, r, g, b}, {5, n}, a code of the
+        // sixteen; as a background only one the way has below.
+        const std::size_t size = c.way == PictureWay::HALF_BLOCKS_24BIT ? 4 : c.top_first == 16 ? 2 : 1;
         for (const auto& row : cells)
             for (const Cell& cell : row) {
-                ASSERT_EQ(cell.glyph, "\xe2\x96\x80");
-                EXPECT_EQ(index_sent(cell.fg, true) >= 0, c.way != PictureWay::HALF_BLOCKS_24BIT);
+                ASSERT_EQ(cell.bg.size(), size);
+                if (cell.glyph != " ") {
+                    ASSERT_EQ(cell.fg.size(), size);
+                }
+                if (c.bottom_end == 8) {
+                    ASSERT_LT(index_sent(cell.bg, false), 8);
+                }
             }
         EXPECT_EQ(shown(cells, c.way).bytes, picture.bytes);
     }
+    // A square picture in cells of 116 half blocks across and 96 down: both
+    // sides scaled apart, and each cell shows its two scaled pixels.
+    const RgbPicture grown = grown_picture(14);
+    const Cells apart =
+        decode_cells(encode_picture(PictureWay::HALF_BLOCKS_24BIT, grown, nullptr, 0, {116, 48, 0}, true));
+    EXPECT_EQ(shown(apart, PictureWay::HALF_BLOCKS_24BIT).bytes, scale_area(grown, 116, 96).bytes);
     // Without the half block: a space a pixel, its colour the background.
     const RgbPicture picture = blocks(40, 80, 1, 1);
     const Cells spaces = decode_cells(encode_half_blocks(picture, PictureWay::HALF_BLOCKS_24BIT, false));
@@ -386,6 +449,37 @@ TEST(TerminalPicture, HalfBlocksShowTheirPixelsInEachWay) {
     const Cells linux_console = decode_cells(encode_half_blocks(picture, PictureWay::HALF_BLOCKS_LINUX, false));
     for (const auto& row : linux_console)
         for (const Cell& cell : row) ASSERT_LT(index_sent(cell.bg, false), 8) << "a background of the console's";
+}
+
+TEST(TerminalPicture, HalfBlocksTakeTheFewestBytes) {
+    // Pictures of palette colours, given by their indices row by row: the
+    // bytes for the sixteen, where each colour is short to read.
+    const PictureWay SIXTEEN = PictureWay::HALF_BLOCKS_16, LINUX = PictureWay::HALF_BLOCKS_LINUX;
+    const std::string U = "\xe2\x96\x80", L = "\xe2\x96\x84";  // the upper and the lower half block
+    const struct {
+        PictureWay way;
+        std::vector<std::vector<int>> rows;
+        std::string bytes;
+    } cases[] = {
+        {SIXTEEN, {{1, 1}, {2, 2}}, "\x1b[31;42m" + U + U + "\x1b[m\n"},         // both colours in one code, then none
+        {SIXTEEN, {{1, 2, 2}, {2, 1, 2}}, "\x1b[31;42m" + U + L + " \x1b[m\n"},  // the lower block: colours swapped
+        {SIXTEEN, {{1, 4, 4}, {2, 4, 1}}, "\x1b[31;42m" + U + "\x1b[44m " + L + "\x1b[m\n"},  // a space keeps the fg
+        {SIXTEEN, {{3, 3, 3, 3}, {1, 3, 3, 3}}, "\x1b[31;43m" + L + "   \x1b[m\n"},  // the bg the spaces after need
+        {SIXTEEN, {{1}, {2}, {1}, {2}}, "\x1b[31;42m" + U + "\x1b[m\n\x1b[31;42m" + U + "\x1b[m\n"},  // after a reset
+        {SIXTEEN, {{5, 5}, {5, 5}}, "\x1b[45m  \x1b[m\n"},  // a line of spaces, no foreground
+        {SIXTEEN, {{1, 4, 9}, {2, 4, 1}}, "\x1b[31;42m" + U + "\x1b[44m \x1b[101m" + L + "\x1b[m\n"},  // bright bg
+        {LINUX, {{1, 4, 9}, {2, 4, 1}}, "\x1b[31;42m" + U + "\x1b[44m \x1b[91;41m" + U + "\x1b[m\n"},  // none there
+    };
+    for (const auto& c : cases) {
+        RgbPicture picture{static_cast<int>(c.rows[0].size()), static_cast<int>(c.rows.size()), {}};
+        for (const auto& row : c.rows)
+            for (const int index : row) {
+                unsigned char rgb[3];
+                palette_color(c.way, index, rgb);
+                picture.bytes.insert(picture.bytes.end(), rgb, rgb + 3);
+            }
+        EXPECT_EQ(printable(encode_half_blocks(picture, c.way, true)), printable(c.bytes));
+    }
 }
 
 // The mean difference, per channel out of 255, of the two pictures' averages
@@ -425,20 +519,6 @@ TEST(TerminalPicture, DitheringKeepsTheAreasTrueWhereTheNearestColourDoesNot) {
                     by_dither, by_nearest);
         EXPECT_LT(by_dither, by_nearest * 0.8) << static_cast<int>(c.way);
     }
-}
-
-// Escapes and other controls made readable, for messages.
-std::string printable(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c == 0x1b)
-            out += "ESC";
-        else if (c < 0x20 || c == 0x7f)
-            out.append("^").append(std::to_string(c));
-        else
-            out += static_cast<char>(c);
-    }
-    return out;
 }
 
 // The answers in `bytes` arriving `piece` at a time, as the terminal's one
