@@ -125,33 +125,34 @@ run_case() {
 ssh_like='-i TERM="$TERM" LANG=C.UTF-8'
 
 
-# Each runs the command line in $inner, grey on black like the screen around it,
-# in the one font that tools/install-deps.sh installs: an alias such as
-# Monospace is whichever font the machine has most, and each font draws a
-# half block its own way.
+# Each runs the command line in $inner, in place of the shell run_case starts
+# it in (whose id it stops), grey on black like the screen around it, in the
+# one font that tools/install-deps.sh installs: an alias such as Monospace is
+# whichever font the machine has most, and each font draws a half block its
+# own way.
 font="DejaVu Sans Mono"
-xterm_with() { xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
+xterm_with() { exec xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
 kitty_with() {
-  LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o font_family="$font" -o font_size=9 -o initial_window_width=1000 \
+  LIBGL_ALWAYS_SOFTWARE=1 exec kitty --config NONE -o font_family="$font" -o font_size=9 -o initial_window_width=1000 \
     -o initial_window_height=850 -o remember_window_size=no sh -c "$inner"
 }
 tmux_in_xterm() {
-  xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey -e tmux -L "$tmux_socket" -f /dev/null new-session "$inner"
+  exec xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey -e tmux -L "$tmux_socket" -f /dev/null new-session "$inner"
 }
 screen_in_xterm() {
-  xterm -tn "${outer_term:-xterm-256color}" -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey \
+  exec xterm -tn "${outer_term:-xterm-256color}" -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey \
     -e screen -S pixelgrow -c "$out/screenrc" sh -c "$inner"
 }
 # Each terminal's own way of saying size, font and command.
-sakura_with() { XDG_CONFIG_HOME="$out/config" sakura -c 100 -r 45 -f "$font 9" -x "sh -c \"$inner\""; }
+sakura_with() { XDG_CONFIG_HOME="$out/config" exec sakura -c 100 -r 45 -f "$font 9" -x "sh -c \"$inner\""; }
 alacritty_with() {
-  LIBGL_ALWAYS_SOFTWARE=1 alacritty --config-file /dev/null -o window.dimensions.columns=100 \
+  LIBGL_ALWAYS_SOFTWARE=1 exec alacritty --config-file /dev/null -o window.dimensions.columns=100 \
     -o window.dimensions.lines=45 -o font.normal.family="'$font'" -o font.size=9 \
     -o colors.primary.background="'#000000'" -o colors.primary.foreground="'#bebebe'" -e sh -c "$inner"
 }
-st_with() { st -g 100x45 -f "$font:size=9" -e sh -c "$inner"; }
+st_with() { exec st -g 100x45 -f "$font:size=9" -e sh -c "$inner"; }
 # No scroll bar: it would stand on the picture's rows.
-urxvt_with() { urxvt +sb -geometry 100x45 -fn "xft:$font:size=9" -bg black -fg grey -e sh -c "$inner"; }
+urxvt_with() { exec urxvt +sb -geometry 100x45 -fn "xft:$font:size=9" -bg black -fg grey -e sh -c "$inner"; }
 
 # Kitty shows the pixels themselves. Sixel has 256 colours for a picture of
 # tens of thousands: about 9 of 255 off on average (as its unit test says),
