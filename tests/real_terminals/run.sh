@@ -19,10 +19,14 @@ only=" $* "
 here=$(dirname "$(realpath "$0")")
 mkdir -p "$out"
 
+# The one font every terminal draws in (see below), which would otherwise be
+# quietly stood in for.
+font="DejaVu Sans Mono"
 # Without the terminals the test is skipped (77), unless it is required.
 for tool in Xvfb xterm kitty tmux screen import compare sakura alacritty st urxvt; do
-  if ! command -v "$tool" > /dev/null || ! /usr/bin/python3 -c 'import PIL' 2> /dev/null; then
-    echo "missing: $tool or Pillow (tools/install-deps.sh tests installs them)"
+  if ! command -v "$tool" > /dev/null || ! /usr/bin/python3 -c 'import PIL' 2> /dev/null \
+    || ! fc-list "$font" | grep -q .; then
+    echo "missing: $tool, Pillow or the font $font (tools/install-deps.sh tests installs them)"
     [ -n "${PIXELGROW_REQUIRE_REAL_TERMINALS:-}" ] && exit 1
     exit 77
   fi
@@ -61,7 +65,7 @@ expected_cells() {
 settled_screenshot() {
   local shot=$1 pid=$2 still=0 tries=0 changed
   import -display "$screen" -window root "$shot"
-  while [ $still -lt 2 ] && [ $tries -lt 60 ]; do
+  while [ $still -lt 2 ] && [ $tries -lt 60 ] && [ -n "$pid" ] && [ -d "/proc/$pid" ]; do
     sleep 0.5
     tries=$((tries + 1))
     import -display "$screen" -window root "$shot.new.png"
@@ -114,8 +118,9 @@ run_case() {
   bmp=$(ls "$dir"/*.bmp 2> /dev/null | head -1)
   printf '%-18s ' "$name:"
   if [ -z "$bmp" ]; then echo "no picture was saved"; failed=1; return; fi
-  local cells="0 0"
-  [ -n "${blocks:-}" ] && cells=$(expected_cells $(cat "$dir/size"))
+  local cells="0 0" rows columns
+  read -r rows columns < "$dir/size"
+  [ -n "${blocks:-}" ] && cells=$(expected_cells "$rows" "$columns")
   # shellcheck disable=SC2086  # the columns and the rows, two words
   /usr/bin/python3 "$here/compare.py" "$out/$name.png" "$bmp" "$mean" "$largest" $cells "${averaged:-1}" "$other" || failed=1
 }
@@ -130,7 +135,6 @@ ssh_like='-i TERM="$TERM" LANG=C.UTF-8'
 # one font that tools/install-deps.sh installs: an alias such as Monospace is
 # whichever font the machine has most, and each font draws a half block its
 # own way.
-font="DejaVu Sans Mono"
 xterm_with() { exec xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
 kitty_with() {
   LIBGL_ALWAYS_SOFTWARE=1 exec kitty --config NONE -o font_family="$font" -o font_size=9 -o initial_window_width=1000 \
