@@ -1,22 +1,44 @@
 #!/usr/bin/env python3
 """Finds the picture in a screenshot and compares it with the saved file.
 
-The picture is the largest solid block of the screen: pixels whose whole
-3 x 3 neighbourhood differs from the background. Text is strokes a pixel or
-two wide and drops out; tmux's status bar is solid too, but one text row high.
+The picture is found by where it is and what it is made of, never by its
+colours, which may be any (eight colours, dithered, are all common):
+- The background is what the screen's bottom row shows, below every line.
+- Its rows are those mostly covered by solid pixels: pixels whose whole 3 x 3
+  neighbourhood differs from the background. Text is strokes a pixel or two
+  wide and drops out; the cells of the picture that are the background's own
+  colour are holes in its rows, not gaps between them. Nothing else is drawn
+  on the picture's rows, so its sides are its rows' outermost solid pixels.
+- The line that names the file is right above it.
+- Its grid: the lines across which the colour changes. A change spread over
+  two pixels is one edge (a glyph's edge between pixels); changes at every
+  pixel are a picture of pixels. Half blocks show two pixels a cell.
 Both the found area and the saved picture are averaged down to what the
-screen shows of the picture: its pixels, or its cells where a cell shows one
-colour. The mean and the largest difference of those, per channel out of 255,
-must stay within the tolerances given, and the area must be square. Where
-SIDE is given (not 0), the picture must be that many half blocks wide and half
-as many high, give or take one; a dithered picture is compared AVERAGED × AVERAGED blocks together,
-as the eye sees it. The correlation of the two is printed too.
+screen shows of the picture: its pixels, or its cells for half blocks (a
+cell's two halves together, since a glyph need not split the cell exactly).
+The mean and the largest difference of those, per channel out of 255, must
+stay within the tolerances given, the two must be correlated, and the area
+must be square on the screen. Where COLUMNS and ROWS are given (not 0), the
+picture is half blocks and must take that many cells; a dithered picture is
+compared AVERAGED x AVERAGED cells together, as the eye sees it. OTHER,
+another picture, must not pass for it.
 
-usage: compare.py SCREENSHOT SAVED.bmp MEAN_TOLERANCE MAX_TOLERANCE [SIDE [AVERAGED]]
+usage: compare.py SCREENSHOT SAVED.bmp MEAN_TOLERANCE MAX_TOLERANCE [COLUMNS ROWS [AVERAGED [OTHER.bmp]]]
 """
 import sys
 
 from PIL import Image, ImageChops, ImageFilter
+
+BACKGROUND = 8  # a pixel this close to the background is background
+ROW_COVERED = 0.25  # a picture's row, dithered in eight colours: 0.38 and up; text rows: 0.12 at most
+CHANGE = 24  # a colour change across an edge, summed over the channels
+EDGE = 0.5  # the share of an edge's length the colour changes on
+SMALLEST = 100  # pixels a side
+ASPECT = 0.1  # the on-screen width over the height: 1, give or take this
+# Dithered and averaged, another picture can come as close as the picture
+# (8 off against 5), but follows it nowhere: 0.05 against 0.78 and up.
+CORRELATED = 0.5
+
 
 def longest_run(flags, gap=2):
     """(start, end) of the longest run of true flags, allowing short gaps."""
@@ -32,73 +54,118 @@ def longest_run(flags, gap=2):
     return best
 
 
-def cell_size(picture, horizontal):
-    """The period of the colour changes across the picture: 1 where every
-    pixel is its own, the cell's size (or half its height) where a cell shows
-    one colour. Cells start at the picture's edge."""
+def differs_from_background(shot):
+    w, h = shot.size
+    background = max(shot.crop((0, h - 1, w, h)).getcolors(w))[1]
+    differs = ImageChops.difference(shot, Image.new("RGB", shot.size, background)).convert("L")
+    return differs.point(lambda v: 255 if v > BACKGROUND else 0)
+
+
+def picture_box(shot):
+    """(left, top, right, bottom) of the picture, or None."""
+    w, h = shot.size
+    solid = list(differs_from_background(shot).filter(ImageFilter.MinFilter(3)).getdata())
+    spans = []
+    for y in range(h):
+        xs = [x for x in range(w) if solid[y * w + x]]
+        covered = len(xs) >= 40 and len(xs) >= ROW_COVERED * (xs[-1] + 1 - xs[0])
+        spans.append((xs[0], xs[-1] + 1) if covered else None)
+    top, bottom = longest_run([span is not None for span in spans])
+    if bottom == top:
+        return None
+    left = min(span[0] for span in spans[top:bottom] if span)
+    right = max(span[1] for span in spans[top:bottom] if span)
+    # the filter took a pixel off each side
+    return max(0, left - 1), max(0, top - 1), min(w, right + 1), min(h, bottom + 1)
+
+
+def named_above(shot, box, strip=10):
+    """Whether something (the line naming the file) is drawn just above."""
+    left, top, right, _ = box
+    above = differs_from_background(shot.crop((left, max(0, top - strip), right, top)))
+    return top >= strip and sum(1 for v in above.getdata() if v) >= 10
+
+
+def edges(picture, horizontal):
+    """How many places across the picture its colour changes at, one way."""
     w, h = picture.size
     px = picture.load()
     length, across = (w, h) if horizontal else (h, w)
     at = (lambda i, j: px[i, j]) if horizontal else (lambda i, j: px[j, i])
-    change = [0] * length
+    on = []
     for i in range(1, length):
-        change[i] = sum(sum(abs(a - b) for a, b in zip(at(i, j), at(i - 1, j))) for j in range(0, across, 3))
-    # Cells start where the picture does, give or take the edge pixel the
-    # box may have taken or left: every phase of each period is tried.
-    scores = {p: max(sum(change[f::p]) / len(change[f::p]) for f in range(1, p + 1)) for p in range(1, 41)}
-    best = max(scores.values())
-    return min(p for p, score in scores.items() if score >= 0.8 * best)
+        changes = sum(1 for j in range(across) if sum(abs(a - b) for a, b in zip(at(i, j), at(i - 1, j))) > CHANGE)
+        on.append(changes >= EDGE * across)
+    # Runs of changes: one or two boundaries long, an edge, unless it is the
+    # blended border of the picture itself; longer, a change at every pixel.
+    count, start = 0, None
+    for i, flag in enumerate(on + [False]):
+        if flag and start is None:
+            start = i
+        elif not flag and start is not None:
+            if i - start > 2:
+                count += i - start
+            elif start > 1 and i < len(on) - 1:
+                count += 1
+            start = None
+    return count
 
 
-def picture_box(shot):
-    w, h = shot.size
-    background = max(shot.getcolors(w * h))[1]
-    differs = ImageChops.difference(shot, Image.new("RGB", shot.size, background)).convert("L")
-    solid = differs.point(lambda v: 255 if v > 8 else 0).filter(ImageFilter.MinFilter(3))
-    mask = list(solid.getdata())
-    rows = [sum(1 for v in mask[y * w:(y + 1) * w] if v) for y in range(h)]
-    top, bottom = longest_run([count >= 40 for count in rows])
-    columns = [0] * w
-    for y in range(top, bottom):
-        for x, v in enumerate(mask[y * w:(y + 1) * w]):
-            if v:
-                columns[x] += 1
-    left, right = longest_run([count >= (bottom - top) // 2 for count in columns])
-    # the filter took a pixel off each side
-    return max(0, left - 1), max(0, top - 1), min(w, right + 1), min(h, bottom + 1)
+def difference(found, picture, size):
+    """Mean and largest difference per channel, and the correlation."""
+    a = [v for p in found.getdata() for v in p]
+    b = [v for p in picture.resize(size, Image.BOX).getdata() for v in p]
+    diffs = [abs(x - y) for x, y in zip(a, b)]
+    ma, mb = sum(a) / len(a), sum(b) / len(b)
+    cov = sum((x - ma) * (y - mb) for x, y in zip(a, b))
+    spread = (sum((x - ma) ** 2 for x in a) * sum((y - mb) ** 2 for y in b)) ** 0.5
+    return sum(diffs) / len(diffs), max(diffs), cov / spread if spread else 0
 
 
 def main():
     shot = Image.open(sys.argv[1]).convert("RGB")
     saved = Image.open(sys.argv[2]).convert("RGB")
     mean_tolerance, max_tolerance = float(sys.argv[3]), float(sys.argv[4])
-    side = int(sys.argv[5]) if len(sys.argv) > 5 else 0
-    averaged = int(sys.argv[6]) if len(sys.argv) > 6 else 1
+    want = (int(sys.argv[5]), int(sys.argv[6])) if len(sys.argv) > 6 else (0, 0)
+    averaged = int(sys.argv[7]) if len(sys.argv) > 7 else 1
+    other = Image.open(sys.argv[8]).convert("RGB") if len(sys.argv) > 8 else None
     box = picture_box(shot)
+    if not box:
+        print("  FAILS: no picture on the screen")
+        return 1
     width, height = box[2] - box[0], box[3] - box[1]
     found = shot.crop(box)
-    columns = round(width / cell_size(found, horizontal=True))
-    rows = round(height / cell_size(found, horizontal=False))
-    found = found.resize((columns, rows), Image.BOX)
+    columns = edges(found, horizontal=True) + 1
+    pixel_rows = edges(found, horizontal=False) + 1
+    blocks = want != (0, 0)
+    rows = pixel_rows // 2 if blocks else pixel_rows  # a half block: two pixels a cell
     size = (max(1, columns // averaged), max(1, rows // averaged))
-    found = found.resize(size, Image.BOX)
-    wanted = saved.resize(size, Image.BOX)
-    a = [v for p in found.getdata() for v in p]
-    b = [v for p in wanted.getdata() for v in p]
-    diffs = [abs(x - y) for x, y in zip(a, b)]
-    mean, largest = sum(diffs) / len(diffs), max(diffs)
-    ma, mb = sum(a) / len(a), sum(b) / len(b)
-    cov = sum((x - ma) * (y - mb) for x, y in zip(a, b))
-    spread = (sum((x - ma) ** 2 for x in a) * sum((y - mb) ** 2 for y in b)) ** 0.5
-    correlation = cov / spread if spread else 0
-    aspect = width / height if height else 0
-    print(f"picture at {box[0]},{box[1]} size {width}x{height} (aspect {aspect:.3f}) in {columns}x{rows} blocks"
-          + (f" (want {side}x{side // 2})" if side else "") + f"; compared in {size[0]}x{size[1]}: difference mean {mean:.2f} "
+    found = found.resize((columns, rows), Image.BOX).resize(size, Image.BOX)
+    mean, largest, correlation = difference(found, saved, size)
+    aspect = width / height
+    grid = f"{columns}x{rows} cells of {width / columns:.2f}x{height / rows:.2f} pixels" if blocks else f"{columns}x{rows} pixels"
+    print(f"picture at {box[0]},{box[1]} size {width}x{height} (aspect {aspect:.3f}) in {grid}"
+          + (f" (want {want[0]}x{want[1]})" if blocks else "") + f"; compared in {size[0]}x{size[1]}: difference mean {mean:.2f} "
           f"largest {largest} (allowed {mean_tolerance}, {max_tolerance}), correlation {correlation:.3f}")
-    ok = min(width, height) >= 100 and 0.9 <= aspect <= 1.1 and mean <= mean_tolerance and largest <= max_tolerance
-    if side and (abs(columns - side) > 1 or abs(rows - side // 2) > 1):  # a cell, two pixels high
-        ok = False
-    return 0 if ok else 1
+    faults = []
+    if not named_above(shot, box):
+        faults.append("nothing right above it, where the line naming the file must be")
+    if min(width, height) < SMALLEST or abs(aspect - 1) > ASPECT:
+        faults.append("not a square of its size")
+    if blocks and ((columns, rows) != want or pixel_rows % 2):
+        faults.append("not the cells that fit")
+    alike = lambda mean, largest, correlation: (mean <= mean_tolerance and largest <= max_tolerance
+                                                and correlation >= CORRELATED)
+    if not alike(mean, largest, correlation):
+        faults.append("not the saved picture")
+    if other:
+        mean, largest, correlation = difference(found, other, size)
+        print(f"  another picture: difference mean {mean:.2f} largest {largest}, correlation {correlation:.3f}")
+        if alike(mean, largest, correlation):
+            faults.append("another picture passes for it as well")
+    for fault in faults:
+        print(f"  FAILS: {fault}")
+    return 1 if faults else 0
 
 
 if __name__ == "__main__":

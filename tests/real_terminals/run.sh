@@ -19,10 +19,14 @@ only=" $* "
 here=$(dirname "$(realpath "$0")")
 mkdir -p "$out"
 
+# The one font every terminal draws in (see below), which would otherwise be
+# quietly stood in for.
+font="DejaVu Sans Mono"
 # Without the terminals the test is skipped (77), unless it is required.
-for tool in Xvfb xterm kitty tmux screen import sakura alacritty st urxvt; do
-  if ! command -v "$tool" > /dev/null || ! /usr/bin/python3 -c 'import PIL' 2> /dev/null; then
-    echo "missing: $tool or Pillow (tools/install-deps.sh tests installs them)"
+for tool in Xvfb xterm kitty tmux screen import compare sakura alacritty st urxvt; do
+  if ! command -v "$tool" > /dev/null || ! /usr/bin/python3 -c 'import PIL' 2> /dev/null \
+    || ! fc-list "$font" | grep -q .; then
+    echo "missing: $tool, Pillow or the font $font (tools/install-deps.sh tests installs them)"
     [ -n "${PIXELGROW_REQUIRE_REAL_TERMINALS:-}" ] && exit 1
     exit 77
   fi
@@ -45,11 +49,53 @@ export SCREENDIR="$out/screens"  # GNU screen's sessions, this run's own
 rm -rf "$SCREENDIR"; mkdir -m 700 "$SCREENDIR"
 printf 'autodetach off\n' > "$out/screenrc"  # a closed window ends the session
 
+# Half blocks: as large a square as the columns and the rows less the seven
+# around the picture hold, two of its pixels a cell, an even side. Prints the
+# cells the picture must take, columns and rows.
+expected_cells() {
+  local rows=$1 columns=$2 side
+  side=$(( columns < 2 * (rows - 7) ? columns : 2 * (rows - 7) ))
+  side=$(( (side < 400 ? side : 400) / 2 * 2 ))
+  echo "$side $(( side / 2 ))"
+}
+
+# Takes the screenshot once the picture is drawn: the program waits for a key
+# (asleep in select) and the screen has stayed still for a second, but for a
+# blinking cursor or a ticking clock (a few cells).
+settled_screenshot() {
+  local shot=$1 pid=$2 still=0 tries=0 changed
+  import -display "$screen" -window root "$shot"
+  while [ $still -lt 2 ] && [ $tries -lt 60 ] && [ -n "$pid" ] && [ -d "/proc/$pid" ]; do
+    sleep 0.5
+    tries=$((tries + 1))
+    import -display "$screen" -window root "$shot.new.png"
+    changed=$(compare -metric AE "$shot" "$shot.new.png" null: 2>&1)
+    mv "$shot.new.png" "$shot"
+    if [[ $changed =~ ^[0-9]+$ ]] && [ "$changed" -lt 1000 ] && grep -qs -e select -e poll "/proc/$pid/wchan"; then
+      still=$((still + 1))
+    else
+      still=0
+    fi
+  done
+}
+
+# Another picture of the program's, made without a terminal (it then makes
+# pictures until stopped), which no screenshot may pass for.
+mkdir -p "$out/other"
+rm -f "$out/other"/*.bmp
+(cd "$out/other" && exec env -u DISPLAY -u WAYLAND_DISPLAY "$program" < /dev/null > log 2>&1) &
+maker=$!
+waited=0
+until ls "$out/other"/*.bmp > /dev/null 2>&1 || [ $waited -ge 600 ]; do sleep 0.1; waited=$((waited + 1)); done
+kill $maker 2> /dev/null; wait $maker 2> /dev/null
+other=$(ls "$out/other"/*.bmp 2> /dev/null | head -1)
+[ -n "$other" ] || { echo "the program made no picture without a terminal"; exit 1; }
+
 failed=0
 # case name, mean and largest tolerated difference, the terminal's command
 # line. $before comes first on the program's command line; $blocks says the
-# picture is half blocks, whose side in cells is checked against what fits,
-# and $averaged how many of them a dithered picture is compared in (each way).
+# picture is half blocks, whose cells are checked against what fits, and
+# $averaged how many of them a dithered picture is compared in (each way).
 run_case() {
   local name=$1 mean=$2 largest=$3; shift 3
   [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || return 0
@@ -57,14 +103,14 @@ run_case() {
   rm -rf "$dir"; mkdir -p "$dir"
   new_display
   # Inside the terminal: no desktop for the program, which waits at its menu
-  # until the terminal is closed. The terminal's size first, for the check.
-  inner="cd '$dir' && stty size > size && exec env -u DISPLAY -u WAYLAND_DISPLAY ${before:-} $program"
+  # until the terminal is closed. The terminal's size first, for the check,
+  # and the program's id, to see it wait for a key.
+  inner="cd '$dir' && stty size > size && echo \$\$ > pid && exec env -u DISPLAY -u WAYLAND_DISPLAY ${before:-} $program"
   DISPLAY=$screen "$@" > "$dir/terminal.log" 2>&1 &
   local terminal=$!
   local waited=0
   until ls "$dir"/*.bmp > /dev/null 2>&1 || [ $waited -ge 600 ]; do sleep 0.1; waited=$((waited + 1)); done
-  sleep 3  # the picture drawn, the summary and the menu below it
-  import -display "$screen" -window root "$out/$name.png"
+  settled_screenshot "$out/$name.png" "$(cat "$dir/pid" 2> /dev/null)"
   kill $terminal 2> /dev/null; wait $terminal 2> /dev/null
   tmux -L "$tmux_socket" kill-server 2> /dev/null
   screen -ls 2> /dev/null | grep -o '[0-9]*\.pixelgrow' | while read -r session; do screen -S "$session" -X quit; done
@@ -72,15 +118,11 @@ run_case() {
   bmp=$(ls "$dir"/*.bmp 2> /dev/null | head -1)
   printf '%-18s ' "$name:"
   if [ -z "$bmp" ]; then echo "no picture was saved"; failed=1; return; fi
-  # Half blocks: as large a square as the columns and the rows less the
-  # seven around the picture hold, two of its pixels a cell, an even side.
-  local side=0 rows columns
-  if [ -n "${blocks:-}" ]; then
-    read -r rows columns < "$dir/size"
-    side=$(( columns < 2 * (rows - 7) ? columns : 2 * (rows - 7) ))
-    side=$(( (side < 400 ? side : 400) / 2 * 2 ))
-  fi
-  /usr/bin/python3 "$here/compare.py" "$out/$name.png" "$bmp" "$mean" "$largest" "$side" "${averaged:-1}" || failed=1
+  local cells="0 0" rows columns
+  read -r rows columns < "$dir/size"
+  [ -n "${blocks:-}" ] && cells=$(expected_cells "$rows" "$columns")
+  # shellcheck disable=SC2086  # the columns and the rows, two words
+  /usr/bin/python3 "$here/compare.py" "$out/$name.png" "$bmp" "$mean" "$largest" $cells "${averaged:-1}" "$other" || failed=1
 }
 
 # As over ssh: the program gets the terminal's TERM and the remote side's
@@ -88,35 +130,44 @@ run_case() {
 ssh_like='-i TERM="$TERM" LANG=C.UTF-8'
 
 
-# Each runs the command line in $inner, grey on black like the screen around it.
-xterm_with() { xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
+# Each runs the command line in $inner, in place of the shell run_case starts
+# it in (whose id it stops), grey on black like the screen around it, in the
+# one font that tools/install-deps.sh installs: an alias such as Monospace is
+# whichever font the machine has most, and each font draws a half block its
+# own way.
+xterm_with() { exec xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey "$@" -e sh -c "$inner"; }
 kitty_with() {
-  LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o font_size=9 -o initial_window_width=1000 \
+  LIBGL_ALWAYS_SOFTWARE=1 exec kitty --config NONE -o font_family="$font" -o font_size=9 -o initial_window_width=1000 \
     -o initial_window_height=850 -o remember_window_size=no sh -c "$inner"
 }
 tmux_in_xterm() {
-  xterm -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey -e tmux -L "$tmux_socket" -f /dev/null new-session "$inner"
+  exec xterm -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey -e tmux -L "$tmux_socket" -f /dev/null new-session "$inner"
 }
 screen_in_xterm() {
-  xterm -tn "${outer_term:-xterm-256color}" -geometry 100x45 -fa Monospace -fs 9 -bg black -fg grey \
+  exec xterm -tn "${outer_term:-xterm-256color}" -geometry 100x45 -fa "$font" -fs 9 -bg black -fg grey \
     -e screen -S pixelgrow -c "$out/screenrc" sh -c "$inner"
 }
 # Each terminal's own way of saying size, font and command.
-sakura_with() { XDG_CONFIG_HOME="$out/config" sakura -c 100 -r 45 -f 'Monospace 9' -x "sh -c \"$inner\""; }
+sakura_with() { XDG_CONFIG_HOME="$out/config" exec sakura -c 100 -r 45 -f "$font 9" -x "sh -c \"$inner\""; }
 alacritty_with() {
-  LIBGL_ALWAYS_SOFTWARE=1 alacritty --config-file /dev/null -o window.dimensions.columns=100 \
-    -o window.dimensions.lines=45 -o font.size=9 -o colors.primary.background="'#000000'" -o colors.primary.foreground="'#bebebe'" -e sh -c "$inner"
+  LIBGL_ALWAYS_SOFTWARE=1 exec alacritty --config-file /dev/null -o window.dimensions.columns=100 \
+    -o window.dimensions.lines=45 -o font.normal.family="'$font'" -o font.size=9 \
+    -o colors.primary.background="'#000000'" -o colors.primary.foreground="'#bebebe'" -e sh -c "$inner"
 }
-st_with() { st -g 100x45 -f Monospace:size=9 -e sh -c "$inner"; }
-urxvt_with() { urxvt -geometry 100x45 -fn xft:Monospace:size=9 -bg black -fg grey -e sh -c "$inner"; }
+st_with() { exec st -g 100x45 -f "$font:size=9" -e sh -c "$inner"; }
+# No scroll bar: it would stand on the picture's rows.
+urxvt_with() { exec urxvt +sb -geometry 100x45 -fn "xft:$font:size=9" -bg black -fg grey -e sh -c "$inner"; }
 
 # Kitty shows the pixels themselves. Sixel has 256 colours for a picture of
 # tens of thousands: about 9 of 255 off on average (as its unit test says),
 # and a pixel of a rare colour up to 68 off (seen, in the smaller picture);
 # a six-row band with its channels swapped is 245 off (tried by hand).
 # Half blocks are compared cell by cell, with the cell's two halves together
-# (a half block's glyph need not split the cell exactly): about 10 off, where
-# another picture of the program is 16 off.
+# (a half block's glyph need not split the cell exactly): 1.3 off on average
+# and 10 at most, where another picture of the program is 27 and 130 off.
+# Dithered and compared four cells by four, 2 to 5 off against 8 or 9 for
+# another picture, which only the correlation tells apart (see compare.py).
+# Each row is also compared with another picture, which must fail.
 run_case xterm-sixel 12 112 xterm_with -ti vt340
 # Cells of 5 × 10 pixels that the pty does not tell: taken as 8 × 16, the
 # picture would push its own top off the 30 rows; xterm's graphics area says
