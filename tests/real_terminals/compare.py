@@ -18,8 +18,10 @@ screen shows of the picture: its pixels, or its cells for half blocks (a
 cell's two halves together, since a glyph need not split the cell exactly).
 The mean and the largest difference of those, per channel out of 255, must
 stay within the tolerances given, the two must be correlated, and the area
-must be square on the screen. Where COLUMNS and ROWS are given (not 0), the
-picture is half blocks and must take that many cells; a dithered picture is
+must be square on the screen. Where ROWS is given (not 0), the picture is
+half blocks and must take that many rows, and COLUMNS columns, or where
+COLUMNS is 0 (the terminal told the program its cells' shape) as many as
+make it square within SQUARE; a dithered picture is
 compared AVERAGED x AVERAGED cells together, as the eye sees it. OTHER,
 another picture, must not pass for it.
 
@@ -35,6 +37,7 @@ CHANGE = 24  # a colour change across an edge, summed over the channels
 EDGE = 0.5  # the share of an edge's length the colour changes on
 SMALLEST = 100  # pixels a side
 ASPECT = 0.1  # the on-screen width over the height: 1, give or take this
+SQUARE = 0.04  # ... and this, for half blocks in cells of a shape the program knows
 # Dithered and averaged, another picture can come as close as the picture
 # (8 off against 5), but follows it nowhere: 0.05 against 0.78 and up.
 CORRELATED = 0.5
@@ -137,7 +140,7 @@ def main():
     found = shot.crop(box)
     columns = edges(found, horizontal=True) + 1
     pixel_rows = edges(found, horizontal=False) + 1
-    blocks = want != (0, 0)
+    blocks = want[1] != 0
     rows = pixel_rows // 2 if blocks else pixel_rows  # a half block: two pixels a cell
     size = (max(1, columns // averaged), max(1, rows // averaged))
     found = found.resize((columns, rows), Image.BOX).resize(size, Image.BOX)
@@ -145,15 +148,18 @@ def main():
     aspect = width / height
     grid = f"{columns}x{rows} cells of {width / columns:.2f}x{height / rows:.2f} pixels" if blocks else f"{columns}x{rows} pixels"
     print(f"picture at {box[0]},{box[1]} size {width}x{height} (aspect {aspect:.3f}) in {grid}"
-          + (f" (want {want[0]}x{want[1]})" if blocks else "") + f"; compared in {size[0]}x{size[1]}: difference mean {mean:.2f} "
+          + (f" (want {want[0] or 'square'}x{want[1]})" if blocks else "") + f"; compared in {size[0]}x{size[1]}: difference mean {mean:.2f} "
           f"largest {largest} (allowed {mean_tolerance}, {max_tolerance}), correlation {correlation:.3f}")
     faults = []
     if not named_above(shot, box):
         faults.append("nothing right above it, where the line naming the file must be")
     if min(width, height) < SMALLEST or abs(aspect - 1) > ASPECT:
         faults.append("not a square of its size")
-    if blocks and ((columns, rows) != want or pixel_rows % 2):
+    square = blocks and want[0] == 0  # as many columns as make the rows square
+    if blocks and (rows != want[1] or pixel_rows % 2 or (columns != want[0] and not square)):
         faults.append("not the cells that fit")
+    if square and abs(aspect - 1) > SQUARE:
+        faults.append(f"not square within {SQUARE:.0%} in cells of a shape the program was told")
     alike = lambda mean, largest, correlation: (mean <= mean_tolerance and largest <= max_tolerance
                                                 and correlation >= CORRELATED)
     if not alike(mean, largest, correlation):
