@@ -109,7 +109,9 @@ enum class SaveResult { SAVED, OPEN_FAILED, WRITE_FAILED };
 // under the name is left, and every file that was there is untouched; should
 // only the flush of the directory fail, the new name is removed too, since it
 // might not survive a crash. OPEN_FAILED: the temporary file could not be
-// created. On a failure `reason`, when given, gets the system's words for it
-// ("Read-only file system").
+// created. On a failure `name` says the name the failure is about: the one
+// that could not be given, or else the first free one the data would have
+// taken, never an older file's; and `reason`, when given, gets the system's
+// words for it ("Read-only file system").
 SaveResult save_file(char* name, std::size_t name_size, const unsigned char* data, std::size_t size,
                      const char** reason = nullptr);
