@@ -1023,4 +1023,59 @@ TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpenEvenWhenTheTermina
         }
 }
 
+// ---- keys and job control as users meet them
+
+// Whether the terminal turns raw (no echo) within `timeout_ms`.
+bool becomes_raw(PtyProcess& p, int timeout_ms) {
+    for (int waited = 0; waited < timeout_ms; waited += 10) {
+        if ((current_settings(p).c_lflag & ECHO) == 0) return true;
+        read_for(p, 10);
+    }
+    return false;
+}
+
+// Under a job-control shell, started with & and brought back with fg: while
+// it waits at the summary (no signal comes then), stopped by its first output
+// under tostop, or stopped by SIGTSTP while it grew. In the foreground it
+// takes the terminal at once: raw keys, and the questions it could not ask
+// in the background, so that its picture is drawn in the terminal.
+TEST_F(PictureTest, BroughtToTheForegroundItTakesTheTerminalAtOnce) {
+    const std::string go = root_ + "/go";
+    const std::string until_go = "until [ -e '" + go + "' ]; do sleep 0.02; done; ";
+    const std::string until_stopped = "until [ -n \"$(jobs -s)\" ]; do sleep 0.02; done; ";
+    const struct {
+        const char* what;
+        std::string before, wait;  // shell commands before the job starts, and before fg
+        std::string go_after;      // what the program shows before the test lets the shell go on, if not the summary
+        bool at_summary;           // fg finds it waiting at the summary, else it grows on after fg
+    } cases[] = {
+        {"waiting at the summary", "", until_go, "", true},
+        {"stopped by tostop", "stty tostop; ", until_stopped, "", false},
+        {"stopped by SIGTSTP while it grew", "", until_go + "kill -TSTP %1; " + until_stopped, "prog: ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink(go.c_str());
+        open(
+            {{"TERM=xterm"}, {}},
+            {"/bin/bash", "-c",
+             "set -m; " + c.before + "\"$0\" & " + c.wait + "echo fg-now; fg >/dev/null; echo \"exit=$?\"", PIXELGROW});
+        ASSERT_TRUE(c.at_summary ? summary_shown() : wait_for(p_, c.go_after, PICTURE_MS));
+        std::ofstream(go) << "";
+        ASSERT_TRUE(wait_for(p_, "fg-now\r\n", 10000)) << p_.output;
+        const std::size_t fg = p_.output.find("fg-now\r\n");
+        EXPECT_EQ(p_.output.find(DEVICE_ATTRIBUTES), std::string::npos) << "asked in the background";
+        EXPECT_TRUE(becomes_raw(p_, 10000));
+        EXPECT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000, fg)) << "not asked in the foreground";
+        if (c.at_summary) send_keys(p_, "n");  // the next picture, drawn in the terminal
+        ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS, fg));
+        ASSERT_TRUE(wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = ", fg)));
+        EXPECT_GT(rows_in(p_.output.substr(fg)), 0) << "no picture in the terminal";
+        send_keys(p_, "q");
+        EXPECT_TRUE(wait_for(p_, "exit=0", 10000, fg));
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
 }  // namespace

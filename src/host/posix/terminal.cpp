@@ -25,6 +25,9 @@ int escape_wait_ms = 40;
 // pieces may come this far apart over a slow link: an Escape waits this long
 // for the next byte, not the Escape wait of a key.
 constexpr int SLOW_LINK_GAP_MS = 500;
+// In the background nothing is read, and a shell that brings a running job
+// to the foreground sends it no signal: the key wait looks this often.
+constexpr int FOREGROUND_LOOK_MS = 100;
 Charset charset = Charset::ASCII;
 
 // What the terminal sent and is not decoded yet, and decoded codes not
@@ -67,13 +70,16 @@ std::size_t out_length = 0;
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
 
 // A program started in the background takes the terminal once it is found in
-// the foreground, whether or not it was continued on the way.
+// the foreground, whether or not it was continued on the way, and asks its
+// questions then, also where a continue signal made the terminal raw.
 void ensure_raw() {
-    if (signal_shared::raw_active || !in_foreground_or_end()) return;
-    sigset_t old;
-    block_signals(&old);
-    enter_raw_mode();
-    unblock_signals(&old);
+    if (!signal_shared::raw_active) {
+        if (!in_foreground_or_end()) return;
+        sigset_t old;
+        block_signals(&old);
+        enter_raw_mode();
+        unblock_signals(&old);
+    }
     ask_terminal();
 }
 
@@ -226,8 +232,10 @@ int read_key() {
         ensure_raw();
         decode_input();
         if (code_next < code_count) return codes[code_next++];
-        // An undecided start waits only for what is left of the Escape wait.
-        read_input(undecided ? settle_in_ms() : -1);
+        if (in_foreground_or_end())
+            read_input(undecided ? settle_in_ms() : -1);  // an undecided start waits only for what is left of its wait
+        else
+            sleep_ms(FOREGROUND_LOOK_MS);  // a read would stop us: look again for the foreground
     }
 }
 
