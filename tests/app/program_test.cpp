@@ -1078,4 +1078,135 @@ TEST_F(PictureTest, BroughtToTheForegroundItTakesTheTerminalAtOnce) {
     }
 }
 
+// A terminal that has not answered yet (the second round of questions, asked
+// once the first round's sixel came near the picture's end): an Escape
+// pressed shortly before the picture is full, and decided only after, still
+// stops it: nothing is saved, and the program waits at the summary.
+TEST_F(PictureTest, AnEscapeJustBeforeThePictureIsFullStopsIt) {
+    open({{"TERM=xterm"}, {}, NO_PIXELS});
+    ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+    const auto progress_at_least = [this](int percent) {
+        for (int waited = 0; waited < PICTURE_MS; waited += 5) {
+            const std::size_t at = p_.output.rfind("prog: ");
+            if (at != std::string::npos && std::atoi(p_.output.c_str() + at + 6) >= percent) return true;
+            read_for(p_, 5);
+        }
+        return false;
+    };
+    ASSERT_TRUE(progress_at_least(85));
+    send_keys(p_, SIXEL_ATTRIBUTES);
+    ASSERT_TRUE(wait_for(p_, AREA_QUERY + DEVICE_ATTRIBUTES, 10000));
+    ASSERT_TRUE(progress_at_least(92));
+    ASSERT_EQ(p_.output.find("\r\nlocii = "), std::string::npos) << "too late to tell";
+    send_keys(p_, "\x1b");
+    ASSERT_TRUE(summary_shown());
+    EXPECT_EQ(p_.output.find(SUCCESS), std::string::npos) << "saved";
+    read_for(p_, 500);
+    EXPECT_EQ(waitpid(p_.pid, nullptr, WNOHANG), 0) << "the Escape quit at the summary";
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+// While the terminal's answer is due, an Escape followed a quarter of a
+// second later by a key that begins no reply is the Escape key and then that
+// key: the picture stops, and the key starts the next at the summary.
+TEST_F(PictureTest, AnEscapeThenAKeyAreTwoKeysWhileAnAnswerIsDue) {
+    for (const char* key : {"x", "p"}) {
+        SCOPED_TRACE(key);
+        open({{"TERM=xterm"}, {}});
+        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+        send_during_growth("\x1b");
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the user's pace
+        send_keys(p_, key);
+        ASSERT_TRUE(summary_shown());
+        const std::size_t summary = p_.output.find("\r\nlocii = ");
+        EXPECT_EQ(p_.output.substr(0, summary).find(SUCCESS), std::string::npos) << "not stopped";
+        ASSERT_TRUE(wait_for(p_, INTRO, 10000, summary)) << "the key was lost";
+        send_during_growth("q");
+        int locii = 0, loops = 0;
+        ASSERT_TRUE(wait_summary(summary + 1, &locii, &loops));
+        send_keys(p_, "q");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
+// An answer whose Escape came alone and its rest later than a reply's pace
+// (over a link that parts it there): the Escape counts as the key, but the
+// rest is known for what it is and dropped: no P of it starts a picture, and
+// nothing of it is left for the shell. So while the picture grows, 0.6 s
+// after its Escape, and at the summary, late (after 1.5 s), 0.1 s after it.
+TEST_F(PictureTest, TheRestOfAnAnswerAfterItsEscapeIsNoKey) {
+    const std::string REST = named("XTerm(379)").substr(1) + SIXEL_ATTRIBUTES;
+    const struct {
+        const char* what;
+        bool at_summary;
+        int gap_ms;
+    } cases[] = {{"while it grows", false, 600}, {"at the summary, late", true, 100}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        open_with_reader_after({{"TERM=xterm"}, {}});
+        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+        const auto asked = std::chrono::steady_clock::now();
+        if (c.at_summary) {
+            send_during_growth("q");
+            ASSERT_TRUE(summary_shown());
+            std::this_thread::sleep_until(asked + std::chrono::milliseconds(1700));
+            read_for(p_, 0);
+        } else {
+            ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
+        }
+        send_keys(p_, "\x1b");
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.gap_ms));
+        send_keys(p_, REST);
+        if (!c.at_summary) {
+            ASSERT_TRUE(summary_shown());
+            read_for(p_, 500);
+            EXPECT_EQ(p_.output.find("Generating image", p_.output.find("\r\nlocii = ")), std::string::npos)
+                << "its P started a picture";
+            send_keys(p_, "q");
+        }
+        EXPECT_EQ(left_for_the_shell(), "");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
+// A control string the terminal never ends, or a parameter list without its
+// final byte, gives the keys back: of q pressed every 0.3 s at the summary,
+// the second quits at the latest.
+TEST_F(ProgramTest, AControlStringNeverEndedGivesTheKeysBack) {
+    std::string parameters = "\x1b[?";
+    for (int i = 0; i < 40; ++i) parameters += "1;";
+    for (const std::string& opener :
+         {std::string("\x1bP1$r"), std::string("\x1b]0;title"), std::string("\x1b_Gi=31;"), parameters}) {
+        SCOPED_TRACE(testing::PrintToString(opener));
+        start();
+        send_during_growth("q");
+        int locii = 0, loops = 0;
+        ASSERT_TRUE(wait_summary(0, &locii, &loops));
+        send_keys(p_, opener);
+        int presses = 0, status = -1;
+        const auto ended_within = [&](int ms) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+            do {
+                if (waitpid(p_.pid, &status, WNOHANG) == p_.pid) return true;
+                read_for(p_, 10);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the terminal may be closed already
+            } while (std::chrono::steady_clock::now() < end);
+            return false;
+        };
+        read_for(p_, 300);
+        do {
+            send_keys(p_, "q");
+            ++presses;
+        } while (!ended_within(300) && presses < 5);  // the user's pace
+        EXPECT_EQ(status, 0);
+        EXPECT_LE(presses, 2);
+        if (status != -1) p_.pid = -1;
+        finish(p_);
+    }
+}
+
 }  // namespace

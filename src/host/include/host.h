@@ -36,6 +36,10 @@ inline std::int32_t ms_between(std::int32_t earlier, std::int32_t later) {
 // True when a key code is waiting. Never waits.
 bool key_available();
 
+// True while a key pressed is not decided yet: a lone Escape waits a moment
+// for what may follow it. key_available tells once it is. Never waits.
+bool key_undecided();
+
 // The next key code, waiting for one. A character key gives its code (Escape
 // 27, letters their character codes); a key without a character gives two codes
 // on successive calls: 224 (cursor and editing keys, F11, F12) or 0 (F1 .. F10),
