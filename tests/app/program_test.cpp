@@ -632,6 +632,12 @@ const std::string AREA_QUERY = "\x1b[?2;1;0S";
 const std::string SECONDARY_QUERY = "\x1b[>c";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
 const std::string SIXEL_ATTRIBUTES = "\x1b[?63;1;2;4;6;9;15;16;22;28c";  // xterm -ti vt340
+std::string many_attributes() {                                          // 50 of them, 4 the second
+    std::string text = "\x1b[?64;4";
+    for (int i = 2; i < 50; ++i) text += ";1";
+    return text + "c";
+}
+const std::string MANY_ATTRIBUTES = many_attributes();
 const std::string ROW_END = "\x1b[0m\r\n";  // a row of half blocks, its line feed made a new line
 const std::string SUCCESS = "Successfully wrote 400x400 image: ";
 
@@ -772,6 +778,8 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
          "\x1b]1337;File=inline=1;size=480054;width=44;height=20;", "\a\r\n", 0},
         {"sixel", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, XTERM_6X13}, N + S + D, "\x1bPq\"1;1;221;221#0;2;",
          "\x1b\\\r\n", 0},
+        {"sixel among 50 attributes", {{"TERM=xterm"}, {{D, MANY_ATTRIBUTES}}, XTERM_6X13}, N + S + D,
+         "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
         // No pixels from the pty: xterm's sixel area tells its 6 × 13 cells ...
         {"sixel sized by its area",
          {{"TERM=xterm"}, {{N, named("XTerm(379)")}, {AREA_QUERY, "\x1b[?2;0;480;312S"}, {D, SIXEL_ATTRIBUTES}},
@@ -1206,6 +1214,40 @@ TEST_F(ProgramTest, AControlStringNeverEndedGivesTheKeysBack) {
         EXPECT_LE(presses, 2);
         if (status != -1) p_.pid = -1;
         finish(p_);
+    }
+}
+
+// Two pictures of one second on a full disk, or with every name taken: the
+// error names the file it is about, never the older picture's.
+TEST_F(ProgramTest, AFailedSaveNamesTheFileItIsAbout) {
+    const std::string stem = "randImage1796774400";
+    const struct {
+        const char* what;
+        int taken;  // names of that second already there: the name itself, then -2, -3 ...
+        const char* limit;
+        std::string said;
+    } cases[] = {
+        {"a second picture on a full disk", 1, "ulimit -f 100; ", stem + "-2.bmp: File too large"},
+        {"all 1000 names taken", 1000, "", stem + "-1000.bmp: File exists"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int n = 1; n <= c.taken; ++n) {
+            std::string name = work_ + "/" + stem;
+            if (n > 1) name += '-' + std::to_string(n);
+            std::ofstream(name + ".bmp") << "older";
+        }
+        start({"/bin/sh", "-c", std::string(c.limit) + "exec /usr/bin/faketime -f '2026-12-09 00:00:00' " + PIXELGROW},
+              {"TZ=UTC", "FAKETIME_DONT_FAKE_MONOTONIC=1", "ASAN_OPTIONS=verify_asan_link_order=0"});
+        int locii = 0, loops = 0;
+        ASSERT_TRUE(wait_summary(0, &locii, &loops));
+        EXPECT_NE(p_.output.find("\r\n\r\npixelgrow: " + c.said + "\r\n"), std::string::npos)
+            << p_.output.substr(p_.output.find("ERROR"), 200);
+        EXPECT_EQ(read_file(work_ + "/" + stem + ".bmp"), "older");
+        send_keys(p_, "q");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        finish(p_);
+        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
     }
 }
 
