@@ -26,6 +26,16 @@ void write_line(const char* text) { print_text("%s\n", text); }
 bool is_quit_key(int key) { return key == 27 || key == 'Q' || key == 'q'; }
 bool is_preview_key(int key) { return key == 'P' || key == 'p'; }
 
+// Acts on a key read while the picture grows; true when it stops the picture.
+bool act_on_key(int key) {
+    if (is_preview_key(key)) {
+        put_char('\n');
+        show_progress(GRID_WIDTH, GRID_HEIGHT);
+    }
+    write_line(MENU);
+    return is_quit_key(key);
+}
+
 // Without a desktop, the picture just saved in the terminal, between the
 // line that names its file and the `summary` and menu that follow it, which
 // must stay on the screen.
@@ -63,16 +73,13 @@ int main_loop() {
             grow_batch(GRID_WIDTH, GRID_HEIGHT);
             ++loops;
             sleep_ms(PAUSE_MS);
-            if (key_available()) {
-                const int key = read_key();
-                if (is_quit_key(key)) {
-                    stopped = true;
-                } else if (is_preview_key(key)) {
-                    put_char('\n');
-                    show_progress(GRID_WIDTH, GRID_HEIGHT);
-                }
-                write_line(MENU);
-            }
+            if (key_available()) stopped = act_on_key(read_key());
+        }
+        // A key pressed before the grid was full counts, even one decided only
+        // after it: an Escape waits a moment for what may follow it.
+        while (!stopped && key_undecided()) {
+            sleep_ms(PAUSE_MS);
+            if (key_available()) stopped = act_on_key(read_key());
         }
 
         print_text("\n");

@@ -18,8 +18,9 @@ std::size_t bmp_file_bytes(std::int32_t width, std::int32_t height, unsigned cha
 // same second) to "randImage<seconds>-2.bmp" and so on, never replacing one,
 // and reports the outcome on standard output. The name goes into name_out
 // (BMP_NAME_SIZE bytes) before anything is written, and the name written
-// once the file is saved. Returns 1 when the file is on the disk, 0 when it
-// could not be written: then no file was created or changed.
+// once the file is saved, or the name a failure is about (see save_file).
+// Returns 1 when the file is on the disk, 0 when it could not be written:
+// then no file was created or changed.
 int write_image(std::int32_t width, std::int32_t height, char* name_out);
 
 // The bytes of the file write_image last saved, as they went to the disk;

@@ -39,9 +39,13 @@ void control_answer(Answers* a, const char* body, int length) {
     int n[32];
     if (final == 'c' && body[0] == '?') {
         ++a->device_attributes;
-        const int count = numbers(body, length - 1, n, 32);
-        for (int i = 0; i < count; ++i)
-            if (n[i] == 4) a->sixel = true;
+        // However many attributes the terminal lists, a few at a time.
+        for (int at = 1; at < length - 1;) {
+            int end = at;
+            while (end < length - 1 && body[end] != ';') ++end;
+            if (numbers(body + at, end - at, n, 1) == 1 && n[0] == 4) a->sixel = true;
+            at = end + 1;
+        }
     } else if (final == 'c' && body[0] == '>') {
         const int count = numbers(body, length - 1, n, 32);
         a->secondary_said = count >= 1;

@@ -633,6 +633,12 @@ const std::string AREA_QUERY = "\x1b[?2;1;0S";
 const std::string SECONDARY_QUERY = "\x1b[>c";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
 const std::string SIXEL_ATTRIBUTES = "\x1b[?63;1;2;4;6;9;15;16;22;28c";  // xterm -ti vt340
+std::string many_attributes() {  // 50 of them, 4 the second
+    std::string text = "\x1b[?64;4";
+    for (int i = 2; i < 50; ++i) text += ";1";
+    return text + "c";
+}
+const std::string MANY_ATTRIBUTES = many_attributes();
 const std::string ROW_END = "\x1b[m\r\n";  // a row of half blocks, its line feed made a new line
 const std::string SUCCESS = "Successfully wrote 400x400 image: ";
 
@@ -788,6 +794,8 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
          "\x1b]1337;File=inline=1;size=480054;width=44;height=20;", "\a\r\n", 0},
         {"sixel", {{"TERM=xterm"}, {{D, SIXEL_ATTRIBUTES}}, XTERM_6X13}, N + S + D, "\x1bPq\"1;1;221;221#0;2;",
          "\x1b\\\r\n", 0},
+        {"sixel among 50 attributes", {{"TERM=xterm"}, {{D, MANY_ATTRIBUTES}}, XTERM_6X13}, N + S + D,
+         "\x1bPq\"1;1;221;221#0;2;", "\x1b\\\r\n", 0},
         // No pixels from the pty: xterm's sixel area tells its 6 × 13 cells ...
         {"sixel sized by its area",
          {{"TERM=xterm"}, {{N, named("XTerm(379)")}, {AREA_QUERY, "\x1b[?2;0;480;312S"}, {D, SIXEL_ATTRIBUTES}},
@@ -1051,6 +1059,226 @@ TEST_F(PictureTest, AnEndingSignalMidPictureLeavesNoStringOpenEvenWhenTheTermina
             EXPECT_TRUE(same_settings(current_settings(p_), cooked_settings()));
             clear_work();
         }
+}
+
+// ---- keys and job control as users meet them
+
+// Whether the terminal turns raw (no echo) within `timeout_ms`.
+bool becomes_raw(PtyProcess& p, int timeout_ms) {
+    for (int waited = 0; waited < timeout_ms; waited += 10) {
+        if ((current_settings(p).c_lflag & ECHO) == 0) return true;
+        read_for(p, 10);
+    }
+    return false;
+}
+
+// Under a job-control shell, started with & and brought back with fg: while
+// it waits at the summary (no signal comes then), stopped by its first output
+// under tostop, or stopped by SIGTSTP while it grew. In the foreground it
+// takes the terminal at once: raw keys, and the questions it could not ask
+// in the background, so that its picture is drawn in the terminal.
+TEST_F(PictureTest, BroughtToTheForegroundItTakesTheTerminalAtOnce) {
+    const std::string go = root_ + "/go";
+    const std::string until_go = "until [ -e '" + go + "' ]; do sleep 0.02; done; ";
+    const std::string until_stopped = "until [ -n \"$(jobs -s)\" ]; do sleep 0.02; done; ";
+    const struct {
+        const char* what;
+        std::string before, wait;  // shell commands before the job starts, and before fg
+        std::string go_after;      // what the program shows before the test lets the shell go on, if not the summary
+        bool at_summary;           // fg finds it waiting at the summary, else it grows on after fg
+    } cases[] = {
+        {"waiting at the summary", "", until_go, "", true},
+        {"stopped by tostop", "stty tostop; ", until_stopped, "", false},
+        {"stopped by SIGTSTP while it grew", "", until_go + "kill -TSTP %1; " + until_stopped, "prog: ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink(go.c_str());
+        open(
+            {{"TERM=xterm"}, {}},
+            {"/bin/bash", "-c",
+             "set -m; " + c.before + "\"$0\" & " + c.wait + "echo fg-now; fg >/dev/null; echo \"exit=$?\"", PIXELGROW});
+        ASSERT_TRUE(c.at_summary ? summary_shown() : wait_for(p_, c.go_after, PICTURE_MS));
+        std::ofstream(go) << "";
+        ASSERT_TRUE(wait_for(p_, "fg-now\r\n", 10000)) << p_.output;
+        const std::size_t fg = p_.output.find("fg-now\r\n");
+        EXPECT_EQ(p_.output.find(DEVICE_ATTRIBUTES), std::string::npos) << "asked in the background";
+        EXPECT_TRUE(becomes_raw(p_, 10000));
+        EXPECT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000, fg)) << "not asked in the foreground";
+        if (c.at_summary) send_keys(p_, "n");  // the next picture, drawn in the terminal
+        ASSERT_TRUE(wait_for(p_, "\r\nlocii = ", PICTURE_MS, fg));
+        ASSERT_TRUE(wait_for(p_, MENU, 5000, p_.output.find("\r\nlocii = ", fg)));
+        EXPECT_GT(rows_in(p_.output.substr(fg)), 0) << "no picture in the terminal";
+        send_keys(p_, "q");
+        EXPECT_TRUE(wait_for(p_, "exit=0", 10000, fg));
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
+// A terminal that has not answered yet (the second round of questions, asked
+// once the first round's sixel came near the picture's end): an Escape
+// pressed shortly before the picture is full, and decided only after, still
+// stops it: nothing is saved, and the program waits at the summary.
+TEST_F(PictureTest, AnEscapeJustBeforeThePictureIsFullStopsIt) {
+    open({{"TERM=xterm"}, {}, NO_PIXELS});
+    ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+    const auto progress_at_least = [this](int percent) {
+        for (int waited = 0; waited < PICTURE_MS; waited += 5) {
+            const std::size_t at = p_.output.rfind("prog: ");
+            if (at != std::string::npos && std::atoi(p_.output.c_str() + at + 6) >= percent) return true;
+            read_for(p_, 5);
+        }
+        return false;
+    };
+    ASSERT_TRUE(progress_at_least(85));
+    send_keys(p_, SIXEL_ATTRIBUTES);
+    ASSERT_TRUE(wait_for(p_, AREA_QUERY + DEVICE_ATTRIBUTES, 10000));
+    ASSERT_TRUE(progress_at_least(92));
+    ASSERT_EQ(p_.output.find("\r\nlocii = "), std::string::npos) << "too late to tell";
+    send_keys(p_, "\x1b");
+    ASSERT_TRUE(summary_shown());
+    EXPECT_EQ(p_.output.find(SUCCESS), std::string::npos) << "saved";
+    read_for(p_, 500);
+    EXPECT_EQ(waitpid(p_.pid, nullptr, WNOHANG), 0) << "the Escape quit at the summary";
+    send_keys(p_, "q");
+    EXPECT_EQ(wait_exit(p_, 10000), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+// While the terminal's answer is due, an Escape followed a quarter of a
+// second later by a key that begins no reply is the Escape key and then that
+// key: the picture stops, and the key starts the next at the summary.
+TEST_F(PictureTest, AnEscapeThenAKeyAreTwoKeysWhileAnAnswerIsDue) {
+    for (const char* key : {"x", "p"}) {
+        SCOPED_TRACE(key);
+        open({{"TERM=xterm"}, {}});
+        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+        send_during_growth("\x1b");
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the user's pace
+        send_keys(p_, key);
+        ASSERT_TRUE(summary_shown());
+        const std::size_t summary = p_.output.find("\r\nlocii = ");
+        EXPECT_EQ(p_.output.substr(0, summary).find(SUCCESS), std::string::npos) << "not stopped";
+        ASSERT_TRUE(wait_for(p_, INTRO, 10000, summary)) << "the key was lost";
+        send_during_growth("q");
+        int locii = 0, loops = 0;
+        ASSERT_TRUE(wait_summary(summary + 1, &locii, &loops));
+        send_keys(p_, "q");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
+// An answer whose Escape came alone and its rest later than a reply's pace
+// (over a link that parts it there): the Escape counts as the key, but the
+// rest is known for what it is and dropped: no P of it starts a picture, and
+// nothing of it is left for the shell. So while the picture grows, 0.6 s
+// after its Escape, and at the summary, late (after 1.5 s), 0.1 s after it.
+TEST_F(PictureTest, TheRestOfAnAnswerAfterItsEscapeIsNoKey) {
+    const std::string REST = named("XTerm(379)").substr(1) + SIXEL_ATTRIBUTES;
+    const struct {
+        const char* what;
+        bool at_summary;
+        int gap_ms;
+    } cases[] = {{"while it grows", false, 600}, {"at the summary, late", true, 100}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        open_with_reader_after({{"TERM=xterm"}, {}});
+        ASSERT_TRUE(wait_for(p_, DEVICE_ATTRIBUTES, 10000));
+        const auto asked = std::chrono::steady_clock::now();
+        if (c.at_summary) {
+            send_during_growth("q");
+            ASSERT_TRUE(summary_shown());
+            std::this_thread::sleep_until(asked + std::chrono::milliseconds(1700));
+            read_for(p_, 0);
+        } else {
+            ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
+        }
+        send_keys(p_, "\x1b");
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.gap_ms));
+        send_keys(p_, REST);
+        if (!c.at_summary) {
+            ASSERT_TRUE(summary_shown());
+            read_for(p_, 500);
+            EXPECT_EQ(p_.output.find("Generating image", p_.output.find("\r\nlocii = ")), std::string::npos)
+                << "its P started a picture";
+            send_keys(p_, "q");
+        }
+        EXPECT_EQ(left_for_the_shell(), "");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        clear_work();
+    }
+}
+
+// A control string the terminal never ends, or a parameter list without its
+// final byte, gives the keys back: of q pressed every 0.3 s at the summary,
+// the second quits at the latest.
+TEST_F(ProgramTest, AControlStringNeverEndedGivesTheKeysBack) {
+    std::string parameters = "\x1b[?";
+    for (int i = 0; i < 40; ++i) parameters += "1;";
+    for (const std::string& opener :
+         {std::string("\x1bP1$r"), std::string("\x1b]0;title"), std::string("\x1b_Gi=31;"), parameters}) {
+        SCOPED_TRACE(testing::PrintToString(opener));
+        start();
+        send_during_growth("q");
+        int locii = 0, loops = 0;
+        ASSERT_TRUE(wait_summary(0, &locii, &loops));
+        send_keys(p_, opener);
+        int presses = 0, status = -1;
+        const auto ended_within = [&](int ms) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+            do {
+                if (waitpid(p_.pid, &status, WNOHANG) == p_.pid) return true;
+                read_for(p_, 10);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the terminal may be closed already
+            } while (std::chrono::steady_clock::now() < end);
+            return false;
+        };
+        read_for(p_, 300);
+        do {
+            send_keys(p_, "q");
+            ++presses;
+        } while (!ended_within(300) && presses < 5);  // the user's pace
+        EXPECT_EQ(status, 0);
+        EXPECT_LE(presses, 2);
+        if (status != -1) p_.pid = -1;
+        finish(p_);
+    }
+}
+
+// Two pictures of one second on a full disk, or with every name taken: the
+// error names the file it is about, never the older picture's.
+TEST_F(ProgramTest, AFailedSaveNamesTheFileItIsAbout) {
+    const std::string stem = "randImage1796774400";
+    const struct {
+        const char* what;
+        int taken;  // names of that second already there: the name itself, then -2, -3 ...
+        const char* limit;
+        std::string said;
+    } cases[] = {
+        {"a second picture on a full disk", 1, "ulimit -f 100; ", stem + "-2.bmp: File too large"},
+        {"all 1000 names taken", 1000, "", stem + "-1000.bmp: File exists"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int n = 1; n <= c.taken; ++n) {
+            std::string name = work_ + "/" + stem;
+            if (n > 1) name += '-' + std::to_string(n);
+            std::ofstream(name + ".bmp") << "older";
+        }
+        start({"/bin/sh", "-c", std::string(c.limit) + "exec /usr/bin/faketime -f '2026-12-09 00:00:00' " + PIXELGROW},
+              {"TZ=UTC", "FAKETIME_DONT_FAKE_MONOTONIC=1", "ASAN_OPTIONS=verify_asan_link_order=0"});
+        int locii = 0, loops = 0;
+        ASSERT_TRUE(wait_summary(0, &locii, &loops));
+        EXPECT_NE(p_.output.find("\r\n\r\npixelgrow: " + c.said + "\r\n"), std::string::npos)
+            << p_.output.substr(p_.output.find("ERROR"), 200);
+        EXPECT_EQ(read_file(work_ + "/" + stem + ".bmp"), "older");
+        send_keys(p_, "q");
+        EXPECT_EQ(wait_exit(p_, 10000), 0);
+        finish(p_);
+        for (const std::string& name : files()) unlink((work_ + "/" + name).c_str());
+    }
 }
 
 }  // namespace

@@ -249,6 +249,39 @@ TEST(KeyDecoder, RepliesAreHandedOverWholeAndKeysAreNot) {
         }
 }
 
+// What follows an Escape taken as the key: the rest of a reply whose Escape
+// came ahead of it, keys, or too little yet to tell.
+TEST(KeyDecoder, TheRestOfAReplyAfterItsEscapeIsKnownByHowItBegins) {
+    using R = ReplyRest;
+    const struct {
+        std::string bytes;
+        ReplyRest rest;
+    } cases[] = {
+        {"[?63;4c", R::YES},
+        {"[>0;1700;1c", R::YES},
+        {"[6;20;9t", R::YES},
+        {"[4;900;1200t", R::YES},
+        {"P>|XTerm(379)", R::YES},
+        {"_Gi=31;OK", R::YES},
+        {"[", R::MAYBE},
+        {"[6", R::MAYBE},
+        {"P", R::MAYBE},
+        {"P>", R::MAYBE},
+        {"_", R::MAYBE},
+        {"q", R::NO},
+        {"x[?", R::NO},
+        {"[A", R::NO},
+        {"[5~", R::NO},
+        {"P1$r", R::NO},
+        {"]11;rgb:0/0/0", R::NO},
+        {"\x1b[?63;4c", R::NO},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(reply_rest(reinterpret_cast<const unsigned char*>(c.bytes.data()), static_cast<int>(c.bytes.size())),
+                  c.rest)
+            << testing::PrintToString(c.bytes);
+}
+
 TEST(KeyDecoder, RandomBytesNeverStallOrOverrun) {
     std::mt19937 rng(12345);
     for (int round = 0; round < 20000; ++round) {

@@ -123,6 +123,33 @@ TEST(Terminal, AnAnswerInSlowPiecesGivesNoKey) {
     }
 }
 
+// A lone Escape, then in a later read a byte that begins no sequence with
+// it: the Escape key and that key at once, though the Escape would wait 20 s.
+// A byte that may begin one ('[') still joins it.
+TEST(Terminal, AnEscapeThenAKeyThatBeginsNothingWithItAreTwoKeysAtOnce) {
+    const struct {
+        const char* then;
+        const char* lines;
+    } cases[] = {
+        {"z", "key 27\r\nkey 122\r\n"},
+        {"\x1b", "key 27\r\n"},
+        {"\r", "key 27\r\nkey 13\r\n"},
+        {"[A", "key 224\r\nkey 72\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.then)));
+        PtyProcess p = start_probe("read", {"20000"});
+        const std::size_t from = p.output.size();
+        send_keys(p, "\x1b");
+        std::this_thread::sleep_for(milliseconds(100));  // a read of its own
+        expect_keys(p, c.then, c.lines);
+        EXPECT_EQ(p.output.substr(from), c.lines);
+        kill(p.pid, SIGTERM);
+        wait_exit(p, 5000);
+        finish(p);
+    }
+}
+
 TEST(Terminal, AnEscapeThatWaitedIsSettledBeforeTheNextKeyIsRead) {
     // Polled five times a second: the Escape is read at one poll, and the p
     // typed after its wait has run out arrives by the next.

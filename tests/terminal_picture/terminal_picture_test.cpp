@@ -542,6 +542,13 @@ Answers answered(const std::string& bytes, std::size_t piece) {
     return answers;
 }
 
+// The device attributes of a terminal that lists 50 of them, 4 at `at`.
+std::string many_attributes(int at) {
+    std::string text = "\x1b[?64";
+    for (int i = 1; i < 50; ++i) text += i == at ? ";4" : ";1";
+    return text;
+}
+
 TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
     const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
     const struct {
@@ -554,9 +561,11 @@ TEST(TerminalPicture, AnswersArePickedOutOfTheKeysInPiecesOfAnySize) {
         {"q\x1b[A" + KITTY_OK + "\x1b[?62;c p", 1, false, true, "", 0, 0, 0, 0},
         {"\x1b[?63;1;2;4;6;9;15;16;22;28c", 1, true, false, "", 0, 0, 0, 0},
         {"\x1b[?1;2;4c", 1, true, false, "", 0, 0, 0, 0},
-        {"\x1b[?64;1;42;14c", 1, false, false, "", 0, 0, 0, 0},  // 42 and 14 are not 4
-        {"\x1b[?62;4", 0, false, false, "", 0, 0, 0, 0},         // unfinished
-        {"\x1b[62;4c", 0, false, false, "", 0, 0, 0, 0},         // no '?': no answer of this kind
+        {"\x1b[?64;1;42;14c", 1, false, false, "", 0, 0, 0, 0},      // 42 and 14 are not 4
+        {many_attributes(2) + "c", 1, true, false, "", 0, 0, 0, 0},  // however many there are
+        {many_attributes(40) + "c", 1, true, false, "", 0, 0, 0, 0},
+        {"\x1b[?62;4", 0, false, false, "", 0, 0, 0, 0},  // unfinished
+        {"\x1b[62;4c", 0, false, false, "", 0, 0, 0, 0},  // no '?': no answer of this kind
         {"\x1b_Gi=31;ENOTSUPPORTED:no\x1b\\\x1b[?6c", 1, false, false, "", 0, 0, 0, 0},
         {"\x1b[?62;\x1b[?12;4c", 1, true, false, "", 0, 0, 0, 0},  // the first broken off by the next
         // What xterm 379 and kitty 0.26.5 answer to the name, cell size and graphics area.

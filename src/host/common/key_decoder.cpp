@@ -219,6 +219,10 @@ bool utf8_unfinished(const unsigned char* b, int length) {
 
 bool starts_string(unsigned char c) { return c == ']' || c == 'P' || c == '_' || c == '^' || c == 'X'; }
 
+// How the rest of each reply the program awaits begins after its Escape;
+// '#' stands for any digit.
+constexpr const char* REPLY_RESTS[] = {"[?", "[>", "[#;", "P>|", "_G"};
+
 }  // namespace
 
 KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool more_may_follow) {
@@ -277,4 +281,19 @@ KeyDecode decode_key(KeyDecoder* d, const unsigned char* b, int length, bool mor
 bool only_a_reply_waits(const KeyDecoder* d, const unsigned char* b, int length) {
     if (d->mode != KeyDecoder::GROUND) return true;
     return length >= 3 && b[0] == KEY_ESCAPE && b[1] == '[' && is_private_marker(b[2]);
+}
+
+bool may_follow_escape(unsigned char c) { return c == '[' || c == 'O' || starts_string(c); }
+
+ReplyRest reply_rest(const unsigned char* b, int length) {
+    bool maybe = false;
+    for (const char* rest : REPLY_RESTS) {
+        int i = 0;
+        while (rest[i] != '\0' && i < length &&
+               (rest[i] == '#' ? b[i] >= '0' && b[i] <= '9' : b[i] == static_cast<unsigned char>(rest[i])))
+            ++i;
+        if (rest[i] == '\0') return ReplyRest::YES;
+        maybe = maybe || i == length;
+    }
+    return maybe ? ReplyRest::MAYBE : ReplyRest::NO;
 }

@@ -60,3 +60,15 @@ KeyDecode decode_key(KeyDecoder* decoder, const unsigned char* bytes, int length
 // key: a control string begun, a control sequence with a private marker or
 // too long for a key. A lone Escape, ESC [ and the like may still be a key.
 bool only_a_reply_waits(const KeyDecoder* decoder, const unsigned char* bytes, int length);
+
+// Whether `c`, read after a lone Escape, may go on with it: the start of a
+// key's sequence or of a reply ('[', 'O', and what begins a control string).
+// After any other byte the Escape was the Escape key (Alt means nothing here).
+bool may_follow_escape(unsigned char c);
+
+// Whether `bytes`, read after a lone Escape that was taken as the key, begin
+// what the rest of a terminal's reply begins with when its Escape came ahead
+// of it: a report's parameters ("[?", "[>", "[6;"), the terminal's name
+// ("P>|"), a kitty reply ("_G"). MAYBE while too few bytes are in to tell.
+enum class ReplyRest { NO, MAYBE, YES };
+ReplyRest reply_rest(const unsigned char* bytes, int length);

@@ -36,6 +36,10 @@ inline std::int32_t ms_between(std::int32_t earlier, std::int32_t later) {
 // True when a key code is waiting. Never waits.
 bool key_available();
 
+// True while a key pressed is not decided yet: a lone Escape waits a moment
+// for what may follow it. key_available tells once it is. Never waits.
+bool key_undecided();
+
 // The next key code, waiting for one. A character key gives its code (Escape
 // 27, letters their character codes); a key without a character gives two codes
 // on successive calls: 224 (cursor and editing keys, F11, F12) or 0 (F1 .. F10),
@@ -109,7 +113,9 @@ enum class SaveResult { SAVED, OPEN_FAILED, WRITE_FAILED };
 // under the name is left, and every file that was there is untouched; should
 // only the flush of the directory fail, the new name is removed too, since it
 // might not survive a crash. OPEN_FAILED: the temporary file could not be
-// created. On a failure `reason`, when given, gets the system's words for it
-// ("Read-only file system").
+// created. On a failure `name` says the name the failure is about: the one
+// that could not be given, or else the first free one the data would have
+// taken, never an older file's; and `reason`, when given, gets the system's
+// words for it ("Read-only file system").
 SaveResult save_file(char* name, std::size_t name_size, const unsigned char* data, std::size_t size,
                      const char** reason = nullptr);

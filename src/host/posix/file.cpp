@@ -2,6 +2,7 @@
 // to the disk, then given the first free name of the wanted one and its
 // numbered sisters, never replacing a file, and the directory flushed too.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,15 +42,17 @@ int create_temporary(const char* name) {
 
 // Gives the temporary file the first name free of `name`, "name-2" ... (see
 // numbered_name), which goes into `name`; or removes it when `name` is null
-// or no name could be given. The signal handlers are kept out until the
+// or no name could be given: then the name last tried goes into `name`, the
+// one the failure is about. The signal handlers are kept out until the
 // record says what is on the disk.
 bool finish_temporary(char* name, std::size_t name_size) {
     sigset_t old;
     block_signals(&old);
     bool named = false;
-    char candidate[TEMP_NAME_SIZE];
+    char candidate[TEMP_NAME_SIZE] = "";
     for (int n = 1; name != nullptr && n <= NAME_ATTEMPTS; ++n) {
         if (!numbered_name(name, n, candidate, std::min(sizeof candidate, name_size))) {
+            candidate[0] = '\0';  // no name tried: the error is about `name` itself
             errno = ENAMETOOLONG;
             break;
         }
@@ -57,14 +60,25 @@ bool finish_temporary(char* name, std::size_t name_size) {
         if (named || errno != EEXIST) break;
     }
     const int error = errno;
-    if (named)
+    if (!named) sys_unlink(temp_name);
+    if (name != nullptr && candidate[0] != '\0')
         std::memcpy(name, candidate, std::strlen(candidate) + 1);  // it fitted in name_size
-    else
-        sys_unlink(temp_name);
     temp_name_set = 0;
     unblock_signals(&old);
     errno = error;
     return named;
+}
+
+// For an error line about a picture that got no name: the name it would have
+// taken, the first free one, not an older file's.
+void first_free_name(char* name, std::size_t name_size) {
+    char candidate[TEMP_NAME_SIZE];
+    struct stat st {};
+    for (int n = 1; n <= NAME_ATTEMPTS && numbered_name(name, n, candidate, std::min(sizeof candidate, name_size)); ++n)
+        if (lstat(candidate, &st) != 0) {
+            std::memcpy(name, candidate, std::strlen(candidate) + 1);
+            return;
+        }
 }
 
 // The directory's new entry on the disk. A file system that cannot flush a
@@ -90,6 +104,7 @@ SaveResult save_file(char* name, std::size_t name_size, const unsigned char* dat
         }
     };
     int fd = -1;
+    bool naming_tried = false;  // then `name` says the name given, or the one that could not be
     if (std::strlen(name) + 16 > static_cast<std::size_t>(TEMP_NAME_SIZE)) {
         errno = ENAMETOOLONG;
         failed(SaveResult::OPEN_FAILED);
@@ -98,8 +113,8 @@ SaveResult save_file(char* name, std::size_t name_size, const unsigned char* dat
     } else {
         if (!sys_write_all(fd, data, size) || !sys_flush_to_disk(fd)) failed(SaveResult::WRITE_FAILED);
         if (!sys_close(fd)) failed(SaveResult::WRITE_FAILED);
-        if (!finish_temporary(result == SaveResult::SAVED ? name : nullptr, name_size))
-            failed(SaveResult::WRITE_FAILED);
+        naming_tried = result == SaveResult::SAVED;
+        if (!finish_temporary(naming_tried ? name : nullptr, name_size)) failed(SaveResult::WRITE_FAILED);
         if (result == SaveResult::SAVED && !flush_directory()) {
             failed(SaveResult::WRITE_FAILED);
             // The name may not survive a crash: not the promised outcome, so
@@ -108,5 +123,6 @@ SaveResult save_file(char* name, std::size_t name_size, const unsigned char* dat
         }
     }
     if (result != SaveResult::SAVED && reason != nullptr) *reason = std::strerror(error);
+    if (result != SaveResult::SAVED && !naming_tried) first_free_name(name, name_size);
     return result;
 }

@@ -129,6 +129,10 @@ bool answer_due_at(std::int32_t when) {
     return answers.device_attributes < rounds_asked && ms_between(when, answers_due) > 0;
 }
 
+bool answer_awaited_at(std::int32_t when) {
+    return answers.device_attributes < rounds_asked && ms_between(when, answers_due) > -ANSWER_WAIT_MS;
+}
+
 void show_in_terminal(const unsigned char* file, std::size_t size, const char* above, const char* below) {
     if (tty_fd < 0 || graphical_session() || !in_foreground_or_end()) return;
     poll_terminal_input();  // an answer that came since the last key poll

@@ -21,21 +21,37 @@ using signal_shared::tty_fd;
 namespace {
 
 int escape_wait_ms = 40;
-// While the terminal's answer is due, or once bytes can only be one, its
-// pieces may come this far apart over a slow link: an Escape waits this long
-// for the next byte, not the Escape wait of a key.
+// A terminal sends a reply at its own pace, its pieces this close together
+// even over a link that parts them; so long a lone Escape waits, while an
+// answer is due, for a reply it may begin.
+constexpr int REPLY_PACE_MS = 150;
+// Over a slow link a reply's pieces may pause beyond that pace, this long in
+// all; so much of the user's typing a reply left open swallows at most.
 constexpr int SLOW_LINK_GAP_MS = 500;
+// An answer's Escape taken as the key, its rest coming later than the pace:
+// the rest is still known by how it begins this long after.
+constexpr int LATE_REST_MS = 1000;
+// In the background nothing is read, and a shell that brings a running job
+// to the foreground sends it no signal: the key wait looks this often.
+constexpr int FOREGROUND_LOOK_MS = 100;
 Charset charset = Charset::ASCII;
 
 // What the terminal sent and is not decoded yet, and decoded codes not
 // handed out yet: decoding runs ahead of the keys read, so that the
 // terminal's answers are taken as soon as they are in.
-unsigned char in_bytes[64];
+constexpr int IN_MAX = 64;
+unsigned char in_bytes[IN_MAX + 1];  // room to put an Escape back in front
 int in_length = 0;
 KeyDecoder decoder;
 bool undecided = false;            // the bytes so far (or a silence inside a sequence) wait to be decided
 std::int32_t undecided_since = 0;  // since when
+int held = 0;                      // how many of the bytes waiting came in earlier reads
+int paused_ms = 0;                 // the pauses beyond a reply's pace while they waited
 std::int32_t last_read_at = 0;     // when bytes last came
+// A lone Escape taken as the key while an answer was awaited: the bytes read
+// next may be the rest of that answer. Read by the handlers' await_answers.
+volatile sig_atomic_t rest_may_follow = 0;
+volatile sig_atomic_t escape_taken_at = 0;
 int codes[32];
 int code_count = 0;
 int code_next = 0;
@@ -67,42 +83,91 @@ std::size_t out_length = 0;
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
 
 // A program started in the background takes the terminal once it is found in
-// the foreground, whether or not it was continued on the way.
+// the foreground, whether or not it was continued on the way, and asks its
+// questions then, also where a continue signal made the terminal raw.
 void ensure_raw() {
-    if (signal_shared::raw_active || !in_foreground_or_end()) return;
-    sigset_t old;
-    block_signals(&old);
-    enter_raw_mode();
-    unblock_signals(&old);
+    if (!signal_shared::raw_active) {
+        if (!in_foreground_or_end()) return;
+        sigset_t old;
+        block_signals(&old);
+        enter_raw_mode();
+        unblock_signals(&old);
+    }
     ask_terminal();
 }
 
 // Reads what the terminal has, waiting up to `timeout_ms` (-1: until something
 // comes). False when nothing came.
 bool read_input(int timeout_ms) {
-    if (in_length == static_cast<int>(sizeof in_bytes)) return true;
+    if (in_length >= IN_MAX) return true;
     const int ready = sys_wait_readable(tty_fd, timeout_ms);
     if (ready < 0) end_for_lost_terminal();
     if (ready == 0) return false;
-    const ssize_t n = sys_read(tty_fd, in_bytes + in_length, sizeof in_bytes - static_cast<std::size_t>(in_length));
+    const ssize_t n = sys_read(tty_fd, in_bytes + in_length, static_cast<std::size_t>(IN_MAX - in_length));
     if (n == 0 || (n < 0 && terminal_gone(errno))) end_for_lost_terminal();
     if (n < 0) return false;
     in_length += static_cast<int>(n);
-    last_read_at = elapsed_ms();
+    const std::int32_t now = elapsed_ms();
+    const int gap = ms_between(last_read_at, now);
+    if ((undecided || decoder.mode != KeyDecoder::GROUND) && gap > REPLY_PACE_MS) paused_ms += gap;
+    last_read_at = now;
     return true;
+}
+
+bool lone_escape() { return decoder.mode == KeyDecoder::GROUND && in_length == 1 && in_bytes[0] == KEY_ESCAPE; }
+
+// The first bytes read after an answer's Escape was taken as the key.
+bool rest_waits() { return rest_may_follow != 0 && in_length > 0; }
+
+// A lone Escape that came in a read of its own, then a byte that begins
+// nothing with it: the Escape key, whatever an answer due may bring.
+bool escape_then_other_key() {
+    return undecided && held == 1 && in_length > 1 && in_bytes[0] == KEY_ESCAPE && decoder.mode == KeyDecoder::GROUND &&
+           !may_follow_escape(in_bytes[1]);
 }
 
 // Milliseconds until the undecided bytes are settled: the one rule of time.
 // A key's sequence comes whole within the Escape wait. A reply's pieces may
-// come a slow link's gap apart: so they wait that long from the last byte
-// read where the bytes can only be a reply, and, where an answer was due when
-// they began, also where they may be a key (a lone Escape then waits longer).
-// Outside that window the Escape key is as quick as ever.
+// pause a slow link's gap in all: so long they wait where the bytes can only
+// be a reply, and, where an answer was due when they began, also where they
+// may be a key. A lone Escape, though, is the Escape key within a reply's
+// pace even then (what came of a reply later is known by how it begins), and
+// outside that window it is as quick as ever.
 int settle_in_ms() {
     const std::int32_t now = elapsed_ms();
+    const int waited = ms_between(undecided_since, now);
+    if (rest_waits()) return std::max(0, REPLY_PACE_MS - waited);
+    if (lone_escape()) {
+        const int wait = answer_due_at(undecided_since) ? std::max(REPLY_PACE_MS, escape_wait_ms) : escape_wait_ms;
+        return std::max(0, wait - waited);
+    }
     if (only_a_reply_waits(&decoder, in_bytes, in_length) || answer_due_at(undecided_since))
-        return std::max(0, SLOW_LINK_GAP_MS - static_cast<int>(ms_between(last_read_at, now)));
-    return std::max(0, escape_wait_ms - static_cast<int>(ms_between(undecided_since, now)));
+        return std::max(0, SLOW_LINK_GAP_MS - paused_ms - static_cast<int>(ms_between(last_read_at, now)));
+    return std::max(0, escape_wait_ms - waited);
+}
+
+void take_bytes(int used) {
+    std::memmove(in_bytes, in_bytes + used, static_cast<std::size_t>(in_length - used));
+    in_length -= used;
+    undecided = false;
+    held = 0;
+}
+
+// The first bytes after an answer's Escape taken as the key: when they begin
+// as the rest of an answer, the Escape goes back in front of them, so that
+// the answer is read whole and nothing of it becomes keys. False while too
+// few are in to tell.
+bool rest_decided(bool waited) {
+    const ReplyRest rest =
+        ms_between(escape_taken_at, last_read_at) <= LATE_REST_MS ? reply_rest(in_bytes, in_length) : ReplyRest::NO;
+    if (rest == ReplyRest::MAYBE && !waited) return false;
+    rest_may_follow = 0;
+    if (rest == ReplyRest::YES) {
+        std::memmove(in_bytes + 1, in_bytes, static_cast<std::size_t>(in_length));
+        in_bytes[0] = KEY_ESCAPE;
+        ++in_length;
+    }
+    return true;
 }
 
 // Turns waiting bytes into codes, as many as there is room for, and hands
@@ -114,19 +179,32 @@ void decode_input() {
     if (code_next == code_count) code_next = code_count = 0;
     while (code_count + 2 <= static_cast<int>(sizeof codes / sizeof codes[0])) {
         const bool waited = undecided && settle_in_ms() == 0;
-        const KeyDecode key = decode_key(&decoder, in_bytes, in_length, !waited);
+        KeyDecode key{0, 0, {0, 0}, false};
+        if (rest_waits() && !rest_decided(waited)) {
+            // too few bytes yet to tell a late answer's rest from keys
+        } else if (escape_then_other_key()) {
+            key = {1, 1, {KEY_ESCAPE, 0}, false};
+        } else {
+            const bool escape_settled = waited && lone_escape();
+            key = decode_key(&decoder, in_bytes, in_length, !waited);
+            if (escape_settled && answer_awaited_at(undecided_since)) {
+                escape_taken_at = elapsed_ms();
+                rest_may_follow = 1;
+            }
+        }
         if (key.used == 0) {
             if (in_length == 0 && decoder.mode == KeyDecoder::GROUND) {
                 undecided = false;
+                paused_ms = 0;
             } else if (!undecided) {
                 undecided = true;
                 undecided_since = elapsed_ms();
             }
+            held = in_length;
             return;
         }
-        undecided = false;
-        std::memmove(in_bytes, in_bytes + key.used, static_cast<std::size_t>(in_length - key.used));
-        in_length -= key.used;
+        take_bytes(key.used);
+        if (decoder.mode == KeyDecoder::GROUND) paused_ms = 0;
         if (key.reply) note_terminal_reply(decoder.reply, decoder.reply_length);
         for (int i = 0; i < key.count; ++i) codes[code_count++] = key.codes[i];
     }
@@ -171,20 +249,31 @@ void await_answers() {
     unsigned char bytes[sizeof in_bytes + 256];
     int length = std::clamp(in_length, 0, static_cast<int>(sizeof in_bytes));
     std::memcpy(bytes, in_bytes, static_cast<std::size_t>(length));
+    // An answer's Escape taken as the key just now (the one that quit, say):
+    // its rest is awaited too, known by how it begins.
+    bool rest = rest_may_follow != 0;
     for (;;) {
-        for (;;) {
+        const ReplyRest begun = rest && length > 0 ? reply_rest(bytes, length) : ReplyRest::MAYBE;
+        if (begun == ReplyRest::YES) {
+            std::memmove(bytes + 1, bytes, static_cast<std::size_t>(length));
+            bytes[0] = KEY_ESCAPE;
+            ++length;
+        }
+        rest = rest && begun == ReplyRest::MAYBE;
+        for (; !rest;) {
             const KeyDecode key = decode_key(&d, bytes, length, true);
             if (key.used == 0) break;
             if (key.reply) read_answer(&signal_shared::answers, d.reply, d.reply_length);
             std::memmove(bytes, bytes + key.used, static_cast<std::size_t>(length - key.used));
             length -= key.used;
         }
-        const int left = answer_time_left_ms();
+        const int rest_left = rest ? LATE_REST_MS - ms_between(escape_taken_at, elapsed_ms()) : 0;
+        const int left = std::max(answer_time_left_ms(), rest_left);
         if (left <= 0) return;
         const int ready = sys_wait_readable(tty_fd, left);  // 0 also when a signal came: look at the clock again
         if (ready < 0) return;
         if (ready == 0) continue;
-        const ssize_t n = sys_read(tty_fd, bytes + length, sizeof bytes - static_cast<std::size_t>(length));
+        const ssize_t n = sys_read(tty_fd, bytes + length, sizeof bytes - 1 - static_cast<std::size_t>(length));
         if (n <= 0) return;
         length += static_cast<int>(n);
     }
@@ -219,6 +308,10 @@ bool key_available() {
     return code_next < code_count;
 }
 
+bool key_undecided() {
+    return undecided && !rest_waits() && !only_a_reply_waits(&decoder, in_bytes, in_length) && in_foreground_or_end();
+}
+
 int read_key() {
     if (tty_fd < 0) return -1;
     flush_terminal_output();
@@ -226,8 +319,10 @@ int read_key() {
         ensure_raw();
         decode_input();
         if (code_next < code_count) return codes[code_next++];
-        // An undecided start waits only for what is left of the Escape wait.
-        read_input(undecided ? settle_in_ms() : -1);
+        if (in_foreground_or_end())
+            read_input(undecided ? settle_in_ms() : -1);  // an undecided start waits only for what is left of its wait
+        else
+            sleep_ms(FOREGROUND_LOOK_MS);  // a read would stop us: look again for the foreground
     }
 }
 

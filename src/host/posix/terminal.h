@@ -44,8 +44,13 @@ int answer_time_left_ms();
 // Whether an answer was awaited at `when` (an elapsed_ms time).
 bool answer_due_at(std::int32_t when);
 
+// Whether an answer may still come at `when`, late: asked, not in, and its
+// time not over by as much again. What comes of it is known by its shape.
+bool answer_awaited_at(std::int32_t when);
+
 // Reads what comes from the terminal until the answer awaited is in or its
-// time is up, taking the answers and dropping the keys, so that none is
+// time is up (and the rest of one whose Escape was just taken as the key, a
+// moment longer), taking the answers and dropping the keys, so that none is
 // typed into the shell after the program ends; at exit and in the ending
 // signals' handler, before the terminal's settings are restored; from
 // terminal.cpp, the one reader of the terminal. Async-signal-safe.

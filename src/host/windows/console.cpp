@@ -77,6 +77,9 @@ bool key_available() {
     return console_in != INVALID_HANDLE_VALUE && take_codes(false);
 }
 
+// The console hands over each key whole.
+bool key_undecided() { return false; }
+
 int read_key() {
     if (console_in == INVALID_HANDLE_VALUE) return -1;
     flush_terminal_output();

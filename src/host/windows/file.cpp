@@ -58,7 +58,8 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
 }
 
 // Moves the temporary file to the first name free of `name`, "name-2" ...,
-// which goes into `name`. Without MOVEFILE_REPLACE_EXISTING a name taken
+// which goes into `name`; when it cannot, the name last tried does, the one
+// the failure is about. Without MOVEFILE_REPLACE_EXISTING a name taken
 // fails; the write-through flag has the new entry on the disk on return.
 bool move_to_free_name(char* name, std::size_t name_size) {
     char candidate[TEMP_NAME_SIZE];
@@ -69,14 +70,31 @@ bool move_to_free_name(char* name, std::size_t name_size) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             return false;
         }
-        if (MoveFileExW(temp_name, wide, MOVEFILE_WRITE_THROUGH)) {
-            std::memcpy(name, candidate, std::strlen(candidate) + 1);
-            return true;
-        }
+        const bool moved = MoveFileExW(temp_name, wide, MOVEFILE_WRITE_THROUGH);
         const DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
+        if (moved || n == NAME_ATTEMPTS || (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)) {
+            std::memcpy(name, candidate, std::strlen(candidate) + 1);
+            SetLastError(error);
+            return moved;
+        }
     }
     return false;
+}
+
+// For an error about data that got no name: the name it would have taken,
+// the first free one, not an older file's.
+void first_free_name(char* name, std::size_t name_size) {
+    char candidate[TEMP_NAME_SIZE];
+    wchar_t wide[TEMP_NAME_SIZE];
+    for (int n = 1; n <= NAME_ATTEMPTS; ++n) {
+        if (!numbered_name(name, n, candidate, name_size < sizeof candidate ? name_size : sizeof candidate) ||
+            MultiByteToWideChar(CP_ACP, 0, candidate, -1, wide, TEMP_NAME_SIZE - 16) == 0)
+            return;
+        if (GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES) {
+            std::memcpy(name, candidate, std::strlen(candidate) + 1);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -88,17 +106,20 @@ SaveResult save_file(char* name, std::size_t name_size, const unsigned char* dat
     if (MultiByteToWideChar(CP_ACP, 0, name, -1, final_name, TEMP_NAME_SIZE - 16) == 0 ||
         (file = create_temporary(final_name)) == INVALID_HANDLE_VALUE) {
         if (reason != nullptr) *reason = system_words(GetLastError());
+        first_free_name(name, name_size);
         return SaveResult::OPEN_FAILED;
     }
     bool ok = write_all(file, data, size) && FlushFileBuffers(file);
     DWORD error = ok ? 0 : GetLastError();
     ok = CloseHandle(file) && ok;
     lock();
+    const bool written = ok;
     ok = ok && move_to_free_name(name, name_size);
     if (!ok && error == 0) error = GetLastError();
     if (!ok) DeleteFileW(temp_name);
     temp_name_set = false;
     unlock();
+    if (!written) first_free_name(name, name_size);
     if (!ok && reason != nullptr) *reason = system_words(error);
     return ok ? SaveResult::SAVED : SaveResult::WRITE_FAILED;
 }
