@@ -1,8 +1,6 @@
-#include <cerrno>
 #include <ctime>
 
 #include "host.h"
-#include "posix/terminal.h"
 
 namespace {
 
@@ -27,12 +25,4 @@ std::int64_t wall_time_seconds() {
 std::int32_t elapsed_ms() {
     // Wraps modulo 2^32, as a 32-bit millisecond count does; ms_between copes.
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(monotonic_ms() - program_start_ms));
-}
-
-void sleep_ms(std::int32_t ms) {
-    flush_terminal_output();
-    if (ms <= 0) return;
-    timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&left, &left) == -1 && errno == EINTR) {
-    }
 }

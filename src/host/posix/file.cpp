@@ -12,12 +12,13 @@
 
 #include "host.h"
 #include "common/file_name.h"
+#include "posix/handler_state.h"
 #include "posix/signals.h"
 #include "posix/sys.h"
 
-using namespace signal_shared;
-
 namespace {
+
+HandlerState& state = handler_state;
 
 constexpr int TEMP_ATTEMPTS = 100;
 constexpr int NAME_ATTEMPTS = 1000;  // "name-1000.bmp" at the most
@@ -30,10 +31,10 @@ int create_temporary(const char* name) {
     for (int attempt = 0; attempt < TEMP_ATTEMPTS; ++attempt) {
         sigset_t old;
         block_signals(&old);
-        (void)std::snprintf(temp_name, TEMP_NAME_SIZE, "%s.%d.tmp", name, attempt);
-        const int fd = sys_open(temp_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+        (void)std::snprintf(state.temp_name, TEMP_NAME_SIZE, "%s.%d.tmp", name, attempt);
+        const int fd = sys_open(state.temp_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
         const int error = errno;
-        temp_name_set = fd >= 0;
+        state.temp_name_set = fd >= 0;
         unblock_signals(&old);
         if (fd >= 0 || error != EEXIST) return fd;
     }
@@ -56,14 +57,14 @@ bool finish_temporary(char* name, std::size_t name_size) {
             errno = ENAMETOOLONG;
             break;
         }
-        named = sys_rename_no_replace(temp_name, candidate);
+        named = sys_rename_no_replace(state.temp_name, candidate);
         if (named || errno != EEXIST) break;
     }
     const int error = errno;
-    if (!named) sys_unlink(temp_name);
+    if (!named) sys_unlink(state.temp_name);
     if (name != nullptr && candidate[0] != '\0')
         std::memcpy(name, candidate, std::strlen(candidate) + 1);  // it fitted in name_size
-    temp_name_set = 0;
+    state.temp_name_set = 0;
     unblock_signals(&old);
     errno = error;
     return named;

@@ -5,34 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <cstring>
 
-#include "posix/terminal.h"
-
-namespace signal_shared {
-
-int tty_fd = -1;
-termios saved_settings;
-volatile sig_atomic_t saved_valid = 0;
-volatile sig_atomic_t raw_active = 0;
-volatile sig_atomic_t line_started = 0;
-const char* volatile picture_closing = nullptr;
-char temp_name[TEMP_NAME_SIZE];
-volatile sig_atomic_t temp_name_set = 0;
-Answers answers;
-volatile sig_atomic_t rounds_asked = 0;
-volatile sig_atomic_t answers_due = 0;
-
-}  // namespace signal_shared
-
-using namespace signal_shared;
+#include "posix/conversation.h"
+#include "posix/handler_state.h"
+#include "posix/tty.h"
 
 namespace {
 
-sigset_t handled;  // the signals our handlers catch; each handler blocks them all
-sigset_t ignored;  // the signals that were ignored when the program started
+HandlerState& state = handler_state;
+sigset_t ignored;  // the signals that were ignored when the program started; read by no handler
 
 // Signals whose default action does not end the program (or that the host
 // treats apart: SIGXFSZ is ignored so that a write past the size limit fails
@@ -59,9 +42,9 @@ bool ends_program(int sig) {
 }
 
 void remove_temp_file() {
-    if (!temp_name_set) return;
-    unlink(temp_name);
-    temp_name_set = 0;
+    if (!state.temp_name_set) return;
+    unlink(state.temp_name);
+    state.temp_name_set = 0;
 }
 
 constexpr int WRITE_WAIT_MS = 250;
@@ -69,8 +52,8 @@ constexpr int WRITE_WAIT_MS = 250;
 // Writes to the terminal, whose writes do not wait, waiting for room while
 // `*ms_left` lasts; what does not fit by then is left out.
 void write_awhile(const char* bytes, size_t size, int* ms_left) {
-    while (size > 0 && tty_fd >= 0) {
-        const ssize_t n = write(tty_fd, bytes, size);
+    while (size > 0 && state.tty_fd >= 0) {
+        const ssize_t n = write(state.tty_fd, bytes, size);
         if (n > 0) {
             bytes += n;
             size -= static_cast<size_t>(n);
@@ -80,9 +63,9 @@ void write_awhile(const char* bytes, size_t size, int* ms_left) {
         if (n == 0 || errno != EAGAIN || *ms_left <= 0) return;
         fd_set writable;
         FD_ZERO(&writable);
-        FD_SET(tty_fd, &writable);
+        FD_SET(state.tty_fd, &writable);
         timeval limit{0, static_cast<suseconds_t>(std::min(*ms_left, 10)) * 1000};
-        select(tty_fd + 1, nullptr, &writable, nullptr, &limit);
+        select(state.tty_fd + 1, nullptr, &writable, nullptr, &limit);
         *ms_left -= 10;  // counted by the slice: a signal cutting one short only shortens the wait
     }
 }
@@ -100,31 +83,31 @@ void write_awhile(const char* bytes, size_t size, int* ms_left) {
 void on_ending_signal(int sig) {
     remove_temp_file();
     int write_ms_left = WRITE_WAIT_MS;
-    if (tty_fd >= 0) {
-        const int flags = fcntl(tty_fd, F_GETFL);
-        if (flags >= 0) fcntl(tty_fd, F_SETFL, flags | O_NONBLOCK);
+    if (state.tty_fd >= 0) {
+        const int flags = fcntl(state.tty_fd, F_GETFL);
+        if (flags >= 0) fcntl(state.tty_fd, F_SETFL, flags | O_NONBLOCK);
     }
-    if (const char* end = picture_closing) {  // a picture cut off: the terminal would swallow all that follows
+    if (const char* end = state.picture_closing) {  // a picture cut off: the terminal would swallow all that follows
         // What the terminal has not taken of it yet is a picture it will never
         // show whole: dropped, so that what closes it goes out at once, even
         // to a terminal that has stopped reading.
-        tcflush(tty_fd, TCOFLUSH);
+        tcflush(state.tty_fd, TCOFLUSH);
         write_awhile(end, strlen(end), &write_ms_left);
     }
-    const int was_raw = raw_active;
+    const int was_raw = state.raw_active;
     if (was_raw) await_answers();  // still raw: an answer read now is neither echoed nor left for the shell
     restore_terminal();
     // Shells report a death by any signal but these two ("Hangup",
     // "Terminated", "User defined signal 1") wherever the cursor is: after
     // Ctrl+C they start a fresh line themselves.
-    if (was_raw && line_started && sig != SIGINT && sig != SIGPIPE) write_awhile("\n", 1, &write_ms_left);
+    if (was_raw && state.line_started && sig != SIGINT && sig != SIGPIPE) write_awhile("\n", 1, &write_ms_left);
     (void)raise(sig);
 }
 
 void install(int sig, void (*handler)(int), int flags) {
     struct sigaction action = {};
     action.sa_handler = handler;
-    action.sa_mask = handled;
+    action.sa_mask = state.handled;
     action.sa_flags = flags;
     sigaction(sig, &action, nullptr);
 }
@@ -151,7 +134,7 @@ void on_continue(int) {
 }  // namespace
 
 void install_signal_handlers() {
-    sigemptyset(&handled);
+    sigemptyset(&state.handled);
     sigemptyset(&ignored);
 #ifdef SIGRTMAX
     const int last = SIGRTMAX;
@@ -165,10 +148,10 @@ void install_signal_handlers() {
             sigaddset(&ignored, sig);
             continue;
         }
-        if (ends_program(sig) || sig == SIGTSTP || sig == SIGCONT) sigaddset(&handled, sig);
+        if (ends_program(sig) || sig == SIGTSTP || sig == SIGCONT) sigaddset(&state.handled, sig);
     }
     for (int sig = 1; sig <= last; ++sig) {
-        if (!sigismember(&handled, sig)) continue;
+        if (!sigismember(&state.handled, sig)) continue;
         if (sig == SIGTSTP)
             install(sig, on_stop, SA_RESTART);
         else if (sig == SIGCONT)
@@ -180,6 +163,6 @@ void install_signal_handlers() {
 
 bool ignored_at_start(int sig) { return sigismember(&ignored, sig) == 1; }
 
-void block_signals(sigset_t* old) { sigprocmask(SIG_BLOCK, &handled, old); }
+void block_signals(sigset_t* old) { sigprocmask(SIG_BLOCK, &state.handled, old); }
 
 void unblock_signals(const sigset_t* old) { sigprocmask(SIG_SETMASK, old, nullptr); }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "host.h"
+#include "posix/desktop.h"
 #include "posix/terminal.h"
 
 namespace {

@@ -1,4 +1,6 @@
-// The terminal: raw key input and direct character output.
+// The terminal: the one reader of what it sends, raw key input, direct
+// character output, and the waits, in which the program takes the terminal
+// when it becomes its own.
 #include "posix/terminal.h"
 
 #include <fcntl.h>
@@ -10,15 +12,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "host.h"
 #include "common/key_decoder.h"
+#include "posix/conversation.h"
+#include "posix/handler_state.h"
 #include "posix/signals.h"
 #include "posix/sys.h"
-
-using signal_shared::tty_fd;
+#include "posix/tty.h"
 
 namespace {
+
+HandlerState& state = handler_state;
 
 int escape_wait_ms = 40;
 // A terminal sends a reply at its own pace, its pieces this close together
@@ -28,30 +34,26 @@ constexpr int REPLY_PACE_MS = 150;
 // Over a slow link a reply's pieces may pause beyond that pace, this long in
 // all; so much of the user's typing a reply left open swallows at most.
 constexpr int SLOW_LINK_GAP_MS = 500;
-// An answer's Escape taken as the key, its rest coming later than the pace:
-// the rest is still known by how it begins this long after.
-constexpr int LATE_REST_MS = 1000;
 // In the background nothing is read, and a shell that brings a running job
 // to the foreground sends it no signal: the key wait looks this often.
 constexpr int FOREGROUND_LOOK_MS = 100;
 Charset charset = Charset::ASCII;
 
-// What the terminal sent and is not decoded yet, and decoded codes not
-// handed out yet: decoding runs ahead of the keys read, so that the
-// terminal's answers are taken as soon as they are in.
-constexpr int IN_MAX = 64;
-unsigned char in_bytes[IN_MAX + 1];  // room to put an Escape back in front
-int in_length = 0;
-KeyDecoder decoder;
+// What the terminal sent and is not decoded yet (state.bytes, with the
+// decoder between reads, where the ending handler finds them), and decoded
+// codes not handed out yet: decoding runs ahead of the keys read, so that
+// the terminal's answers are taken as soon as they are in.
+unsigned char (&in_bytes)[READER_BYTES + 1] = state.bytes;  // room to put an Escape back in front
+int& in_length = state.length;
+KeyDecoder& decoder = state.decoder;
 bool undecided = false;            // the bytes so far (or a silence inside a sequence) wait to be decided
 std::int32_t undecided_since = 0;  // since when
 int held = 0;                      // how many of the bytes waiting came in earlier reads
 int paused_ms = 0;                 // the pauses beyond a reply's pace while they waited
 std::int32_t last_read_at = 0;     // when bytes last came
 // A lone Escape taken as the key while an answer was awaited: the bytes read
-// next may be the rest of that answer. Read by the handlers' await_answers.
-volatile sig_atomic_t rest_may_follow = 0;
-volatile sig_atomic_t escape_taken_at = 0;
+// next may be the rest of that answer (state.rest_may_follow, since when in
+// state.escape_taken_at).
 int codes[32];
 int code_count = 0;
 int code_next = 0;
@@ -68,7 +70,7 @@ std::size_t out_length = 0;
     sigset_t old;
     block_signals(&old);
     restore_terminal();  // as far as a terminal that is gone can be
-    tty_fd = -1;
+    state.tty_fd = -1;
     if (!ignored_at_start(SIGHUP)) {
         (void)std::signal(SIGHUP, SIG_DFL);
         sigset_t hup;
@@ -82,28 +84,30 @@ std::size_t out_length = 0;
 
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
 
-// A program started in the background takes the terminal once it is found in
-// the foreground, whether or not it was continued on the way, and asks its
-// questions then, also where a continue signal made the terminal raw.
-void ensure_raw() {
-    if (!signal_shared::raw_active) {
+// The terminal becomes ours: raw key input, and the first questions, once.
+// The one place they go out from: at start, and wherever the program finds
+// itself in the foreground again, started with `&` and brought forward
+// (no signal says so) or continued after a stop (whose handler made the
+// terminal raw already); from the waits, never from reading a key.
+void take_terminal() {
+    if (!state.raw_active) {
         if (!in_foreground_or_end()) return;
         sigset_t old;
         block_signals(&old);
         enter_raw_mode();
         unblock_signals(&old);
     }
-    ask_terminal();
+    begin_conversation();
 }
 
 // Reads what the terminal has, waiting up to `timeout_ms` (-1: until something
 // comes). False when nothing came.
 bool read_input(int timeout_ms) {
-    if (in_length >= IN_MAX) return true;
-    const int ready = sys_wait_readable(tty_fd, timeout_ms);
+    if (in_length >= READER_BYTES) return true;
+    const int ready = sys_wait_readable(state.tty_fd, timeout_ms);
     if (ready < 0) end_for_lost_terminal();
     if (ready == 0) return false;
-    const ssize_t n = sys_read(tty_fd, in_bytes + in_length, static_cast<std::size_t>(IN_MAX - in_length));
+    const ssize_t n = sys_read(state.tty_fd, in_bytes + in_length, static_cast<std::size_t>(READER_BYTES - in_length));
     if (n == 0 || (n < 0 && terminal_gone(errno))) end_for_lost_terminal();
     if (n < 0) return false;
     in_length += static_cast<int>(n);
@@ -117,7 +121,7 @@ bool read_input(int timeout_ms) {
 bool lone_escape() { return decoder.mode == KeyDecoder::GROUND && in_length == 1 && in_bytes[0] == KEY_ESCAPE; }
 
 // The first bytes read after an answer's Escape was taken as the key.
-bool rest_waits() { return rest_may_follow != 0 && in_length > 0; }
+bool rest_waits() { return state.rest_may_follow != 0 && in_length > 0; }
 
 // A lone Escape that came in a read of its own, then a byte that begins
 // nothing with it: the Escape key, whatever an answer due may bring.
@@ -158,10 +162,11 @@ void take_bytes(int used) {
 // the answer is read whole and nothing of it becomes keys. False while too
 // few are in to tell.
 bool rest_decided(bool waited) {
-    const ReplyRest rest =
-        ms_between(escape_taken_at, last_read_at) <= LATE_REST_MS ? reply_rest(in_bytes, in_length) : ReplyRest::NO;
+    const ReplyRest rest = ms_between(state.escape_taken_at, last_read_at) <= LATE_REST_MS
+                               ? reply_rest(in_bytes, in_length)
+                               : ReplyRest::NO;
     if (rest == ReplyRest::MAYBE && !waited) return false;
-    rest_may_follow = 0;
+    state.rest_may_follow = 0;
     if (rest == ReplyRest::YES) {
         std::memmove(in_bytes + 1, in_bytes, static_cast<std::size_t>(in_length));
         in_bytes[0] = KEY_ESCAPE;
@@ -188,8 +193,8 @@ void decode_input() {
             const bool escape_settled = waited && lone_escape();
             key = decode_key(&decoder, in_bytes, in_length, !waited);
             if (escape_settled && answer_awaited_at(undecided_since)) {
-                escape_taken_at = elapsed_ms();
-                rest_may_follow = 1;
+                state.escape_taken_at = elapsed_ms();
+                state.rest_may_follow = 1;
             }
         }
         if (key.used == 0) {
@@ -205,7 +210,7 @@ void decode_input() {
         }
         take_bytes(key.used);
         if (decoder.mode == KeyDecoder::GROUND) paused_ms = 0;
-        if (key.reply) note_terminal_reply(decoder.reply, decoder.reply_length);
+        if (key.reply) take_reply(decoder.reply, decoder.reply_length);
         for (int i = 0; i < key.count; ++i) codes[code_count++] = key.codes[i];
     }
 }
@@ -215,9 +220,9 @@ bool stdout_is_terminal = false;
 void at_exit() {
     // Written out as far as the terminal takes it: a terminal lost by now is
     // no reason to end the program a second time.
-    if (out_length > 0 && tty_fd >= 0) sys_write_all(tty_fd, out_bytes, out_length);
+    if (out_length > 0 && state.tty_fd >= 0) sys_write_all(state.tty_fd, out_bytes, out_length);
     out_length = 0;
-    if (signal_shared::raw_active) await_answers();  // still raw: an answer read now is not echoed
+    if (state.raw_active) await_answers();  // still raw: an answer read now is not echoed
     sigset_t old;
     block_signals(&old);
     restore_terminal();
@@ -227,8 +232,8 @@ void at_exit() {
 }  // namespace
 
 bool in_foreground_or_end() {
-    if (tty_fd < 0) return false;
-    const pid_t group = tcgetpgrp(tty_fd);
+    if (state.tty_fd < 0) return false;
+    const pid_t group = tcgetpgrp(state.tty_fd);
     if (group < 0 && terminal_gone(errno)) end_for_lost_terminal();
     return group == getpgrp();
 }
@@ -241,58 +246,20 @@ void poll_terminal_input() {
     if (in_foreground_or_end() && read_input(0)) decode_input();
 }
 
-void await_answers() {
-    if (tty_fd < 0 || !in_foreground_signal_safe()) return;
-    // The reader's own state, copied: a signal may have cut a change of it
-    // short, and what that garbles can only be keys, which go unread here.
-    KeyDecoder d = decoder;
-    unsigned char bytes[sizeof in_bytes + 256];
-    int length = std::clamp(in_length, 0, static_cast<int>(sizeof in_bytes));
-    std::memcpy(bytes, in_bytes, static_cast<std::size_t>(length));
-    // An answer's Escape taken as the key just now (the one that quit, say):
-    // its rest is awaited too, known by how it begins.
-    bool rest = rest_may_follow != 0;
-    for (;;) {
-        const ReplyRest begun = rest && length > 0 ? reply_rest(bytes, length) : ReplyRest::MAYBE;
-        if (begun == ReplyRest::YES) {
-            std::memmove(bytes + 1, bytes, static_cast<std::size_t>(length));
-            bytes[0] = KEY_ESCAPE;
-            ++length;
-        }
-        rest = rest && begun == ReplyRest::MAYBE;
-        for (; !rest;) {
-            const KeyDecode key = decode_key(&d, bytes, length, true);
-            if (key.used == 0) break;
-            if (key.reply) read_answer(&signal_shared::answers, d.reply, d.reply_length);
-            std::memmove(bytes, bytes + key.used, static_cast<std::size_t>(length - key.used));
-            length -= key.used;
-        }
-        const int rest_left = rest ? LATE_REST_MS - ms_between(escape_taken_at, elapsed_ms()) : 0;
-        const int left = std::max(answer_time_left_ms(), rest_left);
-        if (left <= 0) return;
-        const int ready = sys_wait_readable(tty_fd, left);  // 0 also when a signal came: look at the clock again
-        if (ready < 0) return;
-        if (ready == 0) continue;
-        const ssize_t n = sys_read(tty_fd, bytes + length, sizeof bytes - 1 - static_cast<std::size_t>(length));
-        if (n <= 0) return;
-        length += static_cast<int>(n);
-    }
-}
-
 void terminal_start() {
     charset = charset_of_locale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
-    tty_fd = sys_open("/dev/tty", O_RDWR | O_NOCTTY);
+    state.tty_fd = sys_open("/dev/tty", O_RDWR | O_NOCTTY);
     stdout_is_terminal = isatty(STDOUT_FILENO) == 1;
     install_signal_handlers();  // also without a terminal: a half-written file is removed
     (void)std::atexit(at_exit);
-    ensure_raw();
+    take_terminal();
 }
 
 void flush_terminal_output() {
     if (out_length == 0) return;
-    const bool written = tty_fd >= 0 && sys_write_all(tty_fd, out_bytes, out_length);
+    const bool written = state.tty_fd >= 0 && sys_write_all(state.tty_fd, out_bytes, out_length);
     out_length = 0;
-    if (!written && tty_fd >= 0 && terminal_gone(errno)) end_for_lost_terminal();
+    if (!written && state.tty_fd >= 0 && terminal_gone(errno)) end_for_lost_terminal();
 }
 
 Charset terminal_charset() { return charset; }
@@ -302,7 +269,6 @@ void set_escape_wait_ms(int ms) { escape_wait_ms = ms; }
 bool key_available() {
     if (code_next < code_count) return true;
     if (!in_foreground_or_end()) return false;
-    ensure_raw();
     decode_input();
     if (code_next == code_count && read_input(0)) decode_input();
     return code_next < code_count;
@@ -313,10 +279,10 @@ bool key_undecided() {
 }
 
 int read_key() {
-    if (tty_fd < 0) return -1;
+    if (state.tty_fd < 0) return -1;
     flush_terminal_output();
     for (;;) {
-        ensure_raw();
+        take_terminal();  // before waiting on it: the terminal may be ours only now
         decode_input();
         if (code_next < code_count) return codes[code_next++];
         if (in_foreground_or_end())
@@ -328,7 +294,7 @@ int read_key() {
 
 void put_char(int code) {
     (void)std::fflush(stdout);  // what standard output holds comes first
-    if (tty_fd < 0) return;
+    if (state.tty_fd < 0) return;
     unsigned char bytes[3];
     const int n = encode_char(code, charset, bytes);
     if (out_length + static_cast<std::size_t>(n) > sizeof out_bytes) flush_terminal_output();
@@ -339,5 +305,14 @@ void put_char(int code) {
 }
 
 void note_line_end(bool at_line_start, bool on_standard_output) {
-    if (!on_standard_output || stdout_is_terminal) signal_shared::line_started = !at_line_start;
+    if (!on_standard_output || stdout_is_terminal) state.line_started = !at_line_start;
+}
+
+void sleep_ms(std::int32_t ms) {
+    flush_terminal_output();
+    take_terminal();  // the pauses are where the program finds the terminal its own again
+    if (ms <= 0) return;
+    timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&left, &left) == -1 && errno == EINTR) {
+    }
 }

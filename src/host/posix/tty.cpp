@@ -1,13 +1,14 @@
-// The terminal's settings: raw key input while the program runs, and the
-// user's own settings back on every way out. The signal handlers call these
-// too, so they only do async-signal-safe work.
+// The terminal device: its settings, its foreground, its size.
+#include "posix/tty.h"
+
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "posix/signals.h"
-
-using namespace signal_shared;
+#include "posix/handler_state.h"
 
 namespace {
+
+HandlerState& state = handler_state;
 
 // TCSANOW: keys typed ahead stay for whoever reads next. SIGTTOU is blocked,
 // since tcsetattr from a background process would stop it.
@@ -16,13 +17,13 @@ void set_settings(const termios* settings) {
     sigemptyset(&block);
     sigaddset(&block, SIGTTOU);
     sigprocmask(SIG_BLOCK, &block, &old);
-    tcsetattr(tty_fd, TCSANOW, settings);
+    tcsetattr(state.tty_fd, TCSANOW, settings);
     sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
 }  // namespace
 
-bool in_foreground_signal_safe() { return tty_fd >= 0 && tcgetpgrp(tty_fd) == getpgrp(); }
+bool in_foreground_signal_safe() { return state.tty_fd >= 0 && tcgetpgrp(state.tty_fd) == getpgrp(); }
 
 // Only what key input needs: no line editing, no echo, no flow control, keys
 // such as Enter as they are. Output processing stays, so a line feed on
@@ -30,23 +31,35 @@ bool in_foreground_signal_safe() { return tty_fd >= 0 && tcgetpgrp(tty_fd) == ge
 // Ctrl+\ still send their signals.
 void enter_raw_mode() {
     if (!in_foreground_signal_safe()) return;
-    if (!raw_active) {
+    if (!state.raw_active) {
         // Taken afresh each time: the user may have changed them while we were stopped.
-        saved_valid = 0;
-        if (tcgetattr(tty_fd, &saved_settings) != 0) return;
-        saved_valid = 1;
+        state.saved_valid = 0;
+        if (tcgetattr(state.tty_fd, &state.saved_settings) != 0) return;
+        state.saved_valid = 1;
     }
-    termios raw = saved_settings;
+    termios raw = state.saved_settings;
     raw.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP);
     raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    raw_active = 1;  // before the change, so that a handler after it puts it back
+    state.raw_active = 1;  // before the change, so that a handler after it puts it back
     set_settings(&raw);
 }
 
 void restore_terminal() {
-    if (!raw_active || !saved_valid) return;
-    set_settings(&saved_settings);
-    raw_active = 0;
+    if (!state.raw_active || !state.saved_valid) return;
+    set_settings(&state.saved_settings);
+    state.raw_active = 0;
+}
+
+TerminalSize terminal_size() {
+    TerminalSize size;
+    winsize w{};
+    if (ioctl(state.tty_fd, TIOCGWINSZ, &w) == 0) {
+        size.columns = w.ws_col;
+        size.rows = w.ws_row;
+        size.width_px = w.ws_xpixel;
+        size.height_px = w.ws_ypixel;
+    }
+    return size;
 }

@@ -1,0 +1,3 @@
+#include "posix/handler_state.h"
+
+HandlerState handler_state;
