@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -425,13 +426,12 @@ std::string output_of(const std::string& command) {
 // file and the whole menu stay on the screen, as tmux (a real terminal,
 // without a desktop) shows it.
 TEST_F(ProgramTest, InANarrowWindowTheSavedLineAndTheMenuStayOnTheScreen) {
-    const std::string tmux = "tmux -L pixelgrow-narrow-" + std::to_string(getpid()) + " -f /dev/null ";
     struct EndedOnReturn {  // the server on this test's own socket, and the program in it
         std::string kill;
         ~EndedOnReturn() {
             if (std::system(kill.c_str()) != 0) return;  // already gone
         }
-    } ended{tmux + "kill-server 2>/dev/null"};
+    };
     const struct {
         int columns, picture_rows;
     } windows[] = {
@@ -440,6 +440,10 @@ TEST_F(ProgramTest, InANarrowWindowTheSavedLineAndTheMenuStayOnTheScreen) {
     };
     for (const auto& w : windows) {
         SCOPED_TRACE(w.columns);
+        // A server of its own for each window: one just told to end may not have gone yet.
+        const std::string tmux =
+            "tmux -L pixelgrow-narrow-" + std::to_string(getpid()) + "-" + std::to_string(w.columns) + " -f /dev/null ";
+        const EndedOnReturn ended{tmux + "kill-server 2>/dev/null"};
         std::string start = tmux + "new-session -d -x " + std::to_string(w.columns) + " -y 24 ";
         start += "\"cd '" + work_ + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY LANG=C.UTF-8 " PIXELGROW "\"";
         ASSERT_EQ(std::system(start.c_str()), 0);
@@ -611,8 +615,15 @@ TEST_F(ProgramTest, EndedWhileThePictureIsFlushedToDiskItLeavesNothing) {
     }
     ASSERT_TRUE(temporary) << "no picture was being flushed: "
                            << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
+    // A file whole is not yet one flushing: the signal must come while the flush is held up.
+    const int pid = std::atoi(read_file(pid_file).c_str());
+    const std::string in_fsync = std::to_string(SYS_fsync) + " ";
+    for (int waited = 0;
+         waited < PICTURE_MS && read_file("/proc/" + std::to_string(pid) + "/syscall").rfind(in_fsync, 0) != 0;
+         waited += 10)
+        read_for(p_, 10);
     const auto sent = std::chrono::steady_clock::now();
-    kill(std::atoi(read_file(pid_file).c_str()), SIGTERM);
+    kill(pid, SIGTERM);
     const int status = wait_exit(p_, 20000);
     EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status)) << status;
     EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2)) << "the flush was not held up";
@@ -633,7 +644,7 @@ const std::string AREA_QUERY = "\x1b[?2;1;0S";
 const std::string SECONDARY_QUERY = "\x1b[>c";
 const std::string KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
 const std::string SIXEL_ATTRIBUTES = "\x1b[?63;1;2;4;6;9;15;16;22;28c";  // xterm -ti vt340
-std::string many_attributes() {  // 50 of them, 4 the second
+std::string many_attributes() {                                          // 50 of them, 4 the second
     std::string text = "\x1b[?64;4";
     for (int i = 2; i < 50; ++i) text += ";1";
     return text + "c";
