@@ -19,7 +19,7 @@ constexpr char INTRO[] = "\n\nGenerating image...I'll write a BMP image file to 
 constexpr char VIEWER_LINE[] = "...and then call your default image-viewing program to display the file.\n";
 constexpr char MENU[] = "Menu:\nESC - stop image creation/Quit prog\nP   - show Progress";
 constexpr char SUMMARY[] = "\nlocii = %d   loops = %d  secs: %d\n";
-constexpr int SUMMARY_SIZE = sizeof SUMMARY + 3 * 11;  // room for three numbers
+constexpr std::size_t SUMMARY_SIZE = sizeof SUMMARY + std::size_t{3} * 11;  // room for three numbers
 
 void write_line(const char* text) { print_text("%s\n", text); }
 

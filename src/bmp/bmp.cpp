@@ -23,7 +23,7 @@ std::size_t saved_size = 0;
 // the width, the height and the file's name; formatted once, kept for the
 // terminal, which must leave it on the screen above the picture.
 constexpr char SAVED_LINE[] = "Successfully wrote %dx%d image: %s.";
-char saved_line[sizeof SAVED_LINE + 2 * 11 + BMP_NAME_SIZE];
+char saved_line[sizeof SAVED_LINE + std::size_t{2} * 11 + BMP_NAME_SIZE];  // two numbers and the name
 
 void put16(unsigned char* at, std::uint32_t value) {
     at[0] = static_cast<unsigned char>(value);

@@ -114,10 +114,36 @@ def edges(picture, horizontal):
     return count
 
 
+def spans(source, target):
+    """For each new pixel along one side, the old ones it covers and how much
+    of each, summing to 1."""
+    out = []
+    for i in range(target):
+        low, high = i * source / target, (i + 1) * source / target
+        first, cover = int(low), []
+        for j in range(first, min(source, -int(-high // 1))):
+            cover.append((j, (min(high, j + 1) - max(low, j)) * target / source))
+        out.append(cover)
+    return out
+
+
+def area_average(picture, size):
+    """The picture at `size`, each new pixel the average of the old pixels it
+    covers, each weighed by how much of it it covers, as the program scales.
+    (PIL's BOX filter counts some old pixels wholly in one new pixel: against
+    it, a true area average is several levels off.) A list of (r, g, b)."""
+    w, h = picture.size
+    px = picture.load()
+    across, down = spans(w, size[0]), spans(h, size[1])
+    rows = [[tuple(sum(px[j, y][c] * f for j, f in cover) for c in range(3)) for cover in across] for y in range(h)]
+    return [tuple(sum(rows[j][x][c] * f for j, f in cover) for c in range(3))
+            for cover in down for x in range(size[0])]
+
+
 def difference(found, picture, size):
     """Mean and largest difference per channel, and the correlation."""
     a = [v for p in found.getdata() for v in p]
-    b = [v for p in picture.resize(size, Image.BOX).getdata() for v in p]
+    b = [round(v) for p in area_average(picture, size) for v in p]
     diffs = [abs(x - y) for x, y in zip(a, b)]
     ma, mb = sum(a) / len(a), sum(b) / len(b)
     cov = sum((x - ma) * (y - mb) for x, y in zip(a, b))

@@ -171,8 +171,9 @@ urxvt_with() { exec urxvt +sb -geometry 100x45 -fn "xft:$font:size=9" -bg black 
 # and a pixel of a rare colour up to 68 off (seen, in the smaller picture);
 # a six-row band with its channels swapped is 245 off (tried by hand).
 # Half blocks are compared cell by cell, with the cell's two halves together
-# (a half block's glyph need not split the cell exactly): 1.3 off on average
-# and 10 at most, where another picture of the program is 27 and 130 off.
+# (a half block's glyph need not split the cell exactly), against a true area
+# average of the file: about 1 off on average and 5 at most, where another
+# picture of the program is 27 and 130 off.
 # Dithered and compared four cells by four, 2 to 5 off against 8 or 9 for
 # another picture, which only the correlation tells apart (see compare.py).
 # Each row is also compared with another picture, which must fail.

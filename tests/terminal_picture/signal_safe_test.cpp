@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "common/key_decoder.h"
 #include "terminal_picture.h"
@@ -75,9 +76,8 @@ TEST(SignalSafe, ReadingRepliesAndClosingAPictureNeverAllocate) {
     EXPECT_EQ(a.text_width, 840);
     // And the counting works: an allocation while forbidden is seen.
     forbidden = true;
-    char* grown = new char[100];
+    const std::vector<char> grown(100);
     forbidden = false;
-    delete[] grown;
     EXPECT_EQ(allocations_while_forbidden, 1);
 }
 
