@@ -79,6 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = 1 + static_cast<std::size_t>(in.pick(BUFFER));
     const Read whole = read(in.data, in.size, piece);
     FUZZ_CHECK(same(whole, read(in.data, in.size, 1)));
+    // The rest of a reply after an Escape taken as the key begins only with
+    // what may follow an Escape at all.
+    if (in.size > 0 && reply_rest(in.data, static_cast<int>(in.size)) != ReplyRest::NO)
+        FUZZ_CHECK(may_follow_escape(in.data[0]));
     const Answers& a = whole.answers;
     FUZZ_CHECK(std::memchr(a.name, '\0', sizeof a.name) != nullptr);
     FUZZ_CHECK(a.cell_width >= 0 && a.cell_height >= 0 && a.graphics_width >= 0 && a.graphics_height >= 0 &&

@@ -150,6 +150,40 @@ TEST(Terminal, AnEscapeThenAKeyThatBeginsNothingWithItAreTwoKeysAtOnce) {
     }
 }
 
+// Answers parted right after an Escape, a third of a second apart: the
+// Escape that ends a read with an answer begins the next answer; a lone one
+// counts as the key, but what follows it of an answer becomes no key.
+TEST(Terminal, AnAnswerPartedAfterItsEscapeGivesNoKeyButThatEscape) {
+    const struct {
+        std::vector<std::string> pieces;
+        std::string keys;
+    } cases[] = {
+        {{"\x1bP>|XTerm(379)\x1b\\\x1b", "[?62;22c"}, ""},
+        {{"\x1b", "P>|XTerm(379)\x1b\\\x1b[?62;22c"}, "key 27\r\n"},
+        {{"\x1b", "[?62;22c"}, "key 27\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.pieces));
+        PtyProcess p =
+            spawn_in_pty({KEY_PROBE, "read"}, {"LANG=C.UTF-8", "LC_ALL", "TERM=xterm", "DISPLAY", "WAYLAND_DISPLAY"},
+                         "", cooked_settings());
+        ASSERT_TRUE(wait_for(p, "\x1b[c", 10000)) << p.output;
+        ASSERT_TRUE(wait_for(p, "ready\r\n", 10000)) << p.output;
+        const std::size_t from = p.output.size();
+        for (const std::string& piece : c.pieces) {
+            send_keys(p, piece);
+            std::this_thread::sleep_for(milliseconds(300));
+        }
+        send_keys(p, "x");
+        EXPECT_EQ(wait_exit(p, 5000), 0);
+        std::string keys;  // the key lines alone, not the further questions
+        for (std::size_t at = p.output.find("key ", from); at != std::string::npos; at = p.output.find("key ", at + 1))
+            keys += p.output.substr(at, p.output.find("\r\n", at) + 2 - at);
+        EXPECT_EQ(keys, c.keys + "key 120\r\n");
+        finish(p);
+    }
+}
+
 TEST(Terminal, AnEscapeThatWaitedIsSettledBeforeTheNextKeyIsRead) {
     // Polled five times a second: the Escape is read at one poll, and the p
     // typed after its wait has run out arrives by the next.

@@ -50,6 +50,7 @@ bool undecided = false;            // the bytes so far (or a silence inside a se
 std::int32_t undecided_since = 0;  // since when
 int held = 0;                      // how many of the bytes waiting came in earlier reads
 int paused_ms = 0;                 // the pauses beyond a reply's pace while they waited
+bool escape_after_reply = false;   // a lone Escape that came in the read a reply ended in
 std::int32_t last_read_at = 0;     // when bytes last came
 // A lone Escape taken as the key while an answer was awaited: the bytes read
 // next may be the rest of that answer (state.rest_may_follow, since when in
@@ -135,17 +136,18 @@ bool escape_then_other_key() {
 // pause a slow link's gap in all: so long they wait where the bytes can only
 // be a reply, and, where an answer was due when they began, also where they
 // may be a key. A lone Escape, though, is the Escape key within a reply's
-// pace even then (what came of a reply later is known by how it begins), and
-// outside that window it is as quick as ever.
+// pace even then (what came of a reply later is known by how it begins),
+// unless it came in the read a reply ended in, where it begins the next
+// answer; and outside that window it is as quick as ever.
 int settle_in_ms() {
     const std::int32_t now = elapsed_ms();
     const int waited = ms_between(undecided_since, now);
     if (rest_waits()) return std::max(0, REPLY_PACE_MS - waited);
-    if (lone_escape()) {
+    if (lone_escape() && !escape_after_reply) {
         const int wait = answer_due_at(undecided_since) ? std::max(REPLY_PACE_MS, escape_wait_ms) : escape_wait_ms;
         return std::max(0, wait - waited);
     }
-    if (only_a_reply_waits(&decoder, in_bytes, in_length) || answer_due_at(undecided_since))
+    if (only_a_reply_waits(&decoder, in_bytes, in_length) || answer_due_at(undecided_since) || escape_after_reply)
         return std::max(0, SLOW_LINK_GAP_MS - paused_ms - static_cast<int>(ms_between(last_read_at, now)));
     return std::max(0, escape_wait_ms - waited);
 }
@@ -155,6 +157,7 @@ void take_bytes(int used) {
     in_length -= used;
     undecided = false;
     held = 0;
+    escape_after_reply = false;
 }
 
 // The first bytes after an answer's Escape taken as the key: when they begin
@@ -210,7 +213,10 @@ void decode_input() {
         }
         take_bytes(key.used);
         if (decoder.mode == KeyDecoder::GROUND) paused_ms = 0;
-        if (key.reply) take_reply(decoder.reply, decoder.reply_length);
+        if (key.reply) {
+            take_reply(decoder.reply, decoder.reply_length);
+            escape_after_reply = lone_escape();  // the next answer begun: no key comes in a terminal's read
+        }
         for (int i = 0; i < key.count; ++i) codes[code_count++] = key.codes[i];
     }
 }
