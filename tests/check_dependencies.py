@@ -84,6 +84,9 @@ def main():
         for name in used:
             if name in owner and owner[name] != obj:
                 graph[obj].setdefault(owner[name], []).append(name)
+    if not objects or not any(graph.values()):
+        print(f"no dependencies read from {len(objects)} object files: is this nm's output as expected?")
+        return 1
     found = loops(graph)
     for group in found:
         print("these object files use one another in a loop:")

@@ -101,7 +101,7 @@ const NamedTerminal* named(const char* name) {
 
 }  // namespace
 
-bool known_name(const char* name) { return named(name) != nullptr; }
+bool full_color_name(const char* name) { return named(name) != nullptr; }
 
 Speaks speaks(const char* name) {
     const NamedTerminal* t = named(name);

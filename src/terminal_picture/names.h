@@ -23,7 +23,7 @@ bool named_iterm2(const TerminalNames& n);
 
 // What a terminal that names itself (ESC P > | name ESC \) shows best.
 enum class Speaks { NOTHING_SURE, KITTY, ITERM2 };
-// Whether `name` is one of the terminals known by their name (each draws
-// 24-bit colour), and what it speaks.
-bool known_name(const char* name);
+// Whether `name` is one of the terminals known by their name
+// (NAMED_TERMINALS), each of which draws 24-bit colour; and what it speaks.
+bool full_color_name(const char* name);
 Speaks speaks(const char* name);

@@ -41,7 +41,7 @@ PictureWay choose_way(const TerminalNames& names, const Answers& answers, Termin
     if (answers.kitty && pixels) return PictureWay::KITTY;
     if (named_iterm2(names) || speaks(answers.name) == Speaks::ITERM2) return PictureWay::ITERM2;
     if (answers.sixel && pixels) return PictureWay::SIXEL;
-    const bool full_color = colorterm_full(names) || full_color_term(names.term) || known_name(answers.name) ||
+    const bool full_color = colorterm_full(names) || full_color_term(names.term) || full_color_name(answers.name) ||
                             full_color_attributes(answers);
     return full_color ? PictureWay::HALF_BLOCKS_24BIT : palette_of_term(names.term, false);
 }

@@ -19,6 +19,10 @@
 
 namespace {
 
+// A terminal answers at once, a slow link within a second or so; a terminal
+// that has said nothing by then never will.
+constexpr int ANSWER_WAIT_MS = 1500;
+
 HandlerState& state = handler_state;
 TerminalNames names;        // when the conversation began
 bool pixels_known = false;  // ... the pty gave its pixel size
@@ -47,6 +51,14 @@ void ask_next() {
     sys_write_all(state.tty_fd, questions.data(), questions.size());
 }
 
+// How much longer an answer to the questions sent is awaited: 0 once the
+// last round's answer is in, or once its time is up (a silent terminal).
+// Async-signal-safe.
+int answer_time_left_ms() {
+    if (state.answers.device_attributes >= state.rounds_asked) return 0;
+    return std::max(0, static_cast<int>(ms_between(elapsed_ms(), state.answers_due)));
+}
+
 }  // namespace
 
 void begin_conversation() {
@@ -67,11 +79,6 @@ void take_reply(const char* reply, int length) {
 const TerminalNames& terminal_names() { return names; }
 const Answers& terminal_answers() { return state.answers; }
 
-int answer_time_left_ms() {
-    if (state.answers.device_attributes >= state.rounds_asked) return 0;
-    return std::max(0, static_cast<int>(ms_between(elapsed_ms(), state.answers_due)));
-}
-
 bool answer_due_at(std::int32_t when) {
     return state.answers.device_attributes < state.rounds_asked && ms_between(when, state.answers_due) > 0;
 }
@@ -85,10 +92,11 @@ void await_answers() {
     if (state.tty_fd < 0 || !in_foreground_signal_safe()) return;
     // The reader's own state, copied: a signal may have cut a change of it
     // short, and what that garbles can only be keys, which go unread here.
-    KeyDecoder d = state.decoder;
-    unsigned char bytes[sizeof state.bytes + 256];
-    int length = std::clamp(state.length, 0, static_cast<int>(sizeof state.bytes));
-    std::memcpy(bytes, state.bytes, static_cast<std::size_t>(length));
+    KeyDecoder d = state.reader_decoder;
+    unsigned char bytes[sizeof state.reader_bytes + 256];
+    int length = std::clamp(state.reader_length, 0, static_cast<int>(sizeof state.reader_bytes));
+    const int most = static_cast<int>(sizeof bytes) - 1;  // room kept to put an Escape back in front
+    std::memcpy(bytes, state.reader_bytes, static_cast<std::size_t>(length));
     // An answer's Escape taken as the key just now (the one that quit, say):
     // its rest is awaited too, known by how it begins.
     bool rest = state.rest_may_follow != 0;
@@ -113,7 +121,8 @@ void await_answers() {
         const int ready = sys_wait_readable(state.tty_fd, left);  // 0 also when a signal came: look at the clock again
         if (ready < 0) return;
         if (ready == 0) continue;
-        const ssize_t n = sys_read(state.tty_fd, bytes + length, sizeof bytes - 1 - static_cast<std::size_t>(length));
+        if (length >= most) return;  // nothing decodes: nothing more is worth reading
+        const ssize_t n = sys_read(state.tty_fd, bytes + length, static_cast<std::size_t>(most - length));
         if (n <= 0) return;
         length += static_cast<int>(n);
     }

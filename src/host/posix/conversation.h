@@ -9,10 +9,6 @@
 
 #include "terminal_picture.h"
 
-// A terminal answers at once, a slow link within a second or so; a terminal
-// that has said nothing by then never will.
-constexpr int ANSWER_WAIT_MS = 1500;
-
 // An answer's Escape taken as the key, its rest coming later than a reply's
 // pace: the rest is still known by how it begins this long after.
 constexpr int LATE_REST_MS = 1000;
@@ -29,19 +25,16 @@ void take_reply(const char* reply, int length);
 const TerminalNames& terminal_names();
 const Answers& terminal_answers();
 
-// How much longer an answer to the questions sent is awaited: 0 once the
-// last round's answer is in, or once its time is up (a silent terminal).
-// Async-signal-safe.
-int answer_time_left_ms();
-
-// Whether an answer was awaited at `when` (an elapsed_ms time).
+// Whether an answer was due at `when` (an elapsed_ms time): asked, not in,
+// and its time not up.
 bool answer_due_at(std::int32_t when);
 
 // Whether an answer may still come at `when`, late: asked, not in, and its
 // time not over by as much again. What comes of it is known by its shape.
 bool answer_awaited_at(std::int32_t when);
 
-// The conversation's last word: reads what comes from the terminal until the
+// The last read of the terminal, at the program's end (while it runs,
+// terminal.cpp is the one reader): reads what comes from the terminal until the
 // answer awaited is in or its time is up (and the rest of one whose Escape
 // was just taken as the key, a moment longer), taking the answers and
 // dropping the keys, so that none is typed into the shell after the program

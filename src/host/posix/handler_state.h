@@ -2,7 +2,10 @@
 // handler may run between any two instructions of the rest of the program,
 // so each field says who writes it, when a handler reads it, and why what
 // the handler finds there is whole. Nothing else that ordinary code writes
-// is read by a handler.
+// is read by a handler; besides these it reads only what is fixed before any
+// handler is installed: the clock's start (clock.cpp) and the table of
+// system calls behind sys.h (which only tests replace, before the program
+// starts its work).
 //
 // The handlers (signals.cpp): an ending signal removes a half-written file,
 // closes a picture cut off, reads the answers still on their way and puts the
@@ -74,9 +77,9 @@ struct HandlerState {
     // Written by the reader only; the ending handler copies them and reads
     // on from the copy. A copy torn by the signal can garble only keys,
     // which that last read drops.
-    unsigned char bytes[READER_BYTES + 1] = {};
-    int length = 0;
-    KeyDecoder decoder;
+    unsigned char reader_bytes[READER_BYTES + 1] = {};
+    int reader_length = 0;
+    KeyDecoder reader_decoder;
     volatile sig_atomic_t rest_may_follow = 0;
     volatile sig_atomic_t escape_taken_at = 0;
 };

@@ -39,22 +39,23 @@ constexpr int SLOW_LINK_GAP_MS = 500;
 constexpr int FOREGROUND_LOOK_MS = 100;
 Charset charset = Charset::ASCII;
 
-// What the terminal sent and is not decoded yet (state.bytes, with the
+// What the terminal sent and is not decoded yet (state.reader_bytes, with the
 // decoder between reads, where the ending handler finds them), and decoded
 // codes not handed out yet: decoding runs ahead of the keys read, so that
 // the terminal's answers are taken as soon as they are in.
-unsigned char (&in_bytes)[READER_BYTES + 1] = state.bytes;  // room to put an Escape back in front
-int& in_length = state.length;
-KeyDecoder& decoder = state.decoder;
+unsigned char (&in_bytes)[READER_BYTES + 1] = state.reader_bytes;  // room to put an Escape back in front
+int& in_length = state.reader_length;
+KeyDecoder& decoder = state.reader_decoder;
+// state.rest_may_follow: a lone Escape was taken as the key while an answer
+// was awaited, so the bytes read next may be that answer's rest (see
+// rest_decided); state.escape_taken_at says when.
 bool undecided = false;            // the bytes so far (or a silence inside a sequence) wait to be decided
 std::int32_t undecided_since = 0;  // since when
 int held = 0;                      // how many of the bytes waiting came in earlier reads
 int paused_ms = 0;                 // the pauses beyond a reply's pace while they waited
 bool escape_after_reply = false;   // a lone Escape that came in the read a reply ended in
 std::int32_t last_read_at = 0;     // when bytes last came
-// A lone Escape taken as the key while an answer was awaited: the bytes read
-// next may be the rest of that answer (state.rest_may_follow, since when in
-// state.escape_taken_at).
+// Key codes decoded and not handed out yet, codes[code_next .. code_count).
 int codes[32];
 int code_count = 0;
 int code_next = 0;
@@ -85,11 +86,13 @@ std::size_t out_length = 0;
 
 bool terminal_gone(int error) { return error == EIO || error == ENXIO || error == EBADF; }
 
-// The terminal becomes ours: raw key input, and the first questions, once.
-// The one place they go out from: at start, and wherever the program finds
-// itself in the foreground again, started with `&` and brought forward
+// The terminal becomes ours: raw key input, and the first round of
+// questions, once; later rounds go out from take_reply, as answers call for
+// them. Raw mode and the first round go out only from here: at start, and in
+// the waits (sleep_ms, and read_key before it waits) wherever the program
+// finds itself in the foreground again, started with `&` and brought forward
 // (no signal says so) or continued after a stop (whose handler made the
-// terminal raw already); from the waits, never from reading a key.
+// terminal raw already); never from polling for a key (key_available).
 void take_terminal() {
     if (!state.raw_active) {
         if (!in_foreground_or_end()) return;
