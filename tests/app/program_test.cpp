@@ -1202,7 +1202,6 @@ TEST_F(PictureTest, TheRestOfAnAnswerAfterItsEscapeIsNoKey) {
             send_during_growth("q");
             ASSERT_TRUE(summary_shown());
             std::this_thread::sleep_until(asked + std::chrono::milliseconds(1700));
-            read_for(p_, 0);
         } else {
             ASSERT_TRUE(wait_for(p_, "prog: ", 10000));
         }
@@ -1283,7 +1282,7 @@ TEST_F(ProgramTest, AFailedSaveNamesTheFileItIsAbout) {
         int locii = 0, loops = 0;
         ASSERT_TRUE(wait_summary(0, &locii, &loops));
         EXPECT_NE(p_.output.find("\r\n\r\npixelgrow: " + c.said + "\r\n"), std::string::npos)
-            << p_.output.substr(p_.output.find("ERROR"), 200);
+            << p_.output.substr(p_.output.size() > 500 ? p_.output.size() - 500 : 0);
         EXPECT_EQ(read_file(work_ + "/" + stem + ".bmp"), "older");
         send_keys(p_, "q");
         EXPECT_EQ(wait_exit(p_, 10000), 0);

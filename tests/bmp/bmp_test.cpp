@@ -324,39 +324,4 @@ TEST_F(BmpTest, EveryFailureOnTheWayToTheDiskIsReportedAndLeavesNothing) {
     EXPECT_EQ(files(), std::vector<std::string>{name});
 }
 
-// The error names the file it is about, never an older picture of the same
-// second: the name this one would have taken, or with every name taken the
-// last one tried.
-TEST_F(BmpTest, AFailureNamesTheFileItIsAbout) {
-    fill_pattern();
-    const std::int64_t now = wall_time_seconds();
-    for (std::int64_t s = now; s <= now + 1; ++s)
-        std::ofstream("randImage" + std::to_string(s) + ".bmp") << "an older picture";
-    const struct {
-        const char* what;
-        void (*inject)(SysCalls&);
-        std::string suffix;
-    } cases[] = {
-        {"writing", [](SysCalls& c) { c.write = failing_write; }, "-2.bmp"},
-        {"creating", [](SysCalls& c) { c.open = failing_open; }, "-2.bmp"},
-        {"every name taken", [](SysCalls& c) { c.rename_no_replace = name_always_taken; }, "-1000.bmp"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        c.inject(sys_calls);
-        char name[BMP_NAME_SIZE];
-        int result = -1;
-        testing::internal::CaptureStderr();
-        write_and_capture(&result, name);
-        const std::string why = testing::internal::GetCapturedStderr();
-        sys_calls = SYS_REAL;
-        EXPECT_EQ(result, 0);
-        const std::string stem = std::string(name).substr(0, 19);
-        EXPECT_EQ(std::string(name), stem + c.suffix);
-        EXPECT_EQ(read_file(stem + ".bmp"), "an older picture");
-        EXPECT_EQ(why.compare(0, 12 + std::strlen(name), "pixelgrow: " + std::string(name) + ":"), 0) << why;
-    }
-    EXPECT_EQ(files().size(), 2u);
-}
-
 }  // namespace

@@ -98,7 +98,8 @@ void await_answers() {
     const int most = static_cast<int>(sizeof bytes) - 1;  // room kept to put an Escape back in front
     std::memcpy(bytes, state.reader_bytes, static_cast<std::size_t>(length));
     // An answer's Escape taken as the key just now (the one that quit, say):
-    // its rest is awaited too, known by how it begins.
+    // its rest is awaited too, known by how it begins, as long as a slow
+    // link's gap after it.
     bool rest = state.rest_may_follow != 0;
     for (;;) {
         const ReplyRest begun_rest = rest && length > 0 ? reply_rest(bytes, length) : ReplyRest::MAYBE;
@@ -115,7 +116,7 @@ void await_answers() {
             std::memmove(bytes, bytes + key.used, static_cast<std::size_t>(length - key.used));
             length -= key.used;
         }
-        const int rest_left = rest ? LATE_REST_MS - ms_between(state.escape_taken_at, elapsed_ms()) : 0;
+        const int rest_left = rest ? SLOW_LINK_GAP_MS - ms_between(state.escape_taken_at, elapsed_ms()) : 0;
         const int left = std::max(answer_time_left_ms(), rest_left);
         if (left <= 0) return;
         const int ready = sys_wait_readable(state.tty_fd, left);  // 0 also when a signal came: look at the clock again

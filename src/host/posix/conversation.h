@@ -9,9 +9,11 @@
 
 #include "terminal_picture.h"
 
-// An answer's Escape taken as the key, its rest coming later than a reply's
-// pace: the rest is still known by how it begins this long after.
-constexpr int LATE_REST_MS = 1000;
+// Over a slow link a reply's pieces may pause beyond a terminal's own pace,
+// this long in all; so much of the user's typing a reply left open swallows
+// at most, and so long the rest of an answer whose Escape quit is awaited.
+constexpr int SLOW_LINK_GAP_MS = 500;
+
 
 // Asks the first round of questions: once, when the terminal first becomes
 // ours (raw), and only where a picture will be shown in the terminal.
@@ -36,7 +38,7 @@ bool answer_awaited_at(std::int32_t when);
 // The last read of the terminal, at the program's end (while it runs,
 // terminal.cpp is the one reader): reads what comes from the terminal until the
 // answer awaited is in or its time is up (and the rest of one whose Escape
-// was just taken as the key, a moment longer), taking the answers and
+// was just taken as the key, a slow link's gap after it), taking the answers and
 // dropping the keys, so that none is typed into the shell after the program
 // ends. At exit and in the ending signals' handler, before the terminal's
 // settings are restored; it reads on from a copy of the reader's state.

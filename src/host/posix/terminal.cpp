@@ -31,9 +31,9 @@ int escape_wait_ms = 40;
 // even over a link that parts them; so long a lone Escape waits, while an
 // answer is due, for a reply it may begin.
 constexpr int REPLY_PACE_MS = 150;
-// Over a slow link a reply's pieces may pause beyond that pace, this long in
-// all; so much of the user's typing a reply left open swallows at most.
-constexpr int SLOW_LINK_GAP_MS = 500;
+// An answer's Escape taken as the key, its rest coming later than that pace:
+// the rest is still known by how it begins this long after.
+constexpr int LATE_REST_MS = 1000;
 // In the background nothing is read, and a shell that brings a running job
 // to the foreground sends it no signal: the key wait looks this often.
 constexpr int FOREGROUND_LOOK_MS = 100;
