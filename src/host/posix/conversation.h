@@ -14,7 +14,6 @@
 // at most, and so long the rest of an answer whose Escape quit is awaited.
 constexpr int SLOW_LINK_GAP_MS = 500;
 
-
 // Asks the first round of questions: once, when the terminal first becomes
 // ours (raw), and only where a picture will be shown in the terminal.
 void begin_conversation();
