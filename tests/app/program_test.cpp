@@ -831,8 +831,6 @@ TEST_F(PictureTest, EachTerminalGetsTheBestWayItHas) {
         {"VTE saying its text area",
          {{"TERM=xterm-256color"}, {{T, "\x1b[4;850;924t"}, {S, "\x1b[>65;7006;1c"}, {D, "\x1b[?65;1;9c"}}},
          N + C + T + S + D, "\x1b[38;2;", ROW_END, 43, "", 104},
-        {"Alacritty's pty pixels", {{"TERM=alacritty"}, {{D, "\x1b[?6c"}}, {50, 132, 924, 850}},
-         N + S + D, "\x1b[38;2;", ROW_END, 43, "", 104},
         {"tmux", {{"TERM=screen-256color", "TMUX=/tmp/tmux-0/default,1,0"}, {}}, "", "\x1b[38;2;", ROW_END, 43},
         {"GNU screen", {{"TERM=screen.xterm-256color", "STY=123.pts-0.host", "COLORTERM=truecolor"}, {}}, "",
          "\x1b[38;5;", ROW_END, 43},
